@@ -1,0 +1,47 @@
+// The platform layer: everything that differs between Linux and Windows lives
+// here, and no other file talks to the operating system directly.
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+namespace quorvel {
+
+// The separator this platform inserts when it joins a directory and a name.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+// Both '/' and '\' separate directories wherever a path is taken apart.
+inline bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Position of the last separator of a path, or std::string::npos.
+size_t FindLastSeparator(const std::string& path);
+
+// Double-byte lead-byte test of the system code page. Text is UTF-8 on Linux,
+// where no byte is a lead byte.
+bool IsDBCSLeadByte(unsigned char c);
+
+// The directory that holds the running program, without a trailing separator:
+// argv[0] up to its last separator, or the directory of the executable image
+// when argv[0] holds none (the program was found through PATH).
+std::string ProgramDirectory(const char* argv0);
+
+// Private-profile (INI) lookup: section and key compared ignoring ASCII case,
+// blanks around names and values trimmed, one pair of matching quotes removed,
+// lines starting with ';' ignored. The default is returned when the file name
+// is empty or the file, section or key is missing.
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, const std::string& fileName);
+
+// Local date and time now.
+std::tm LocalTimeNow();
+
+// Opens a file as the C library does. Text-mode reading drops the CR of CRLF
+// in the line reader (LineReader.h); on Linux the mode is passed through.
+std::FILE* OpenFile(const std::string& path, const char* mode);
+
+}  // namespace quorvel

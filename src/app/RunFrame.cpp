@@ -1,0 +1,85 @@
+#include "app/RunFrame.h"
+
+#include <cstdio>
+
+#include "app/ActionTable.h"
+#include "app/Options.h"
+#include "app/Platform.h"
+#include "app/TextUtil.h"
+
+namespace quorvel {
+
+std::string NONRELPath;
+std::string ASFDCPath;
+std::string AtomDBPath;
+std::string SPGDBPath;
+
+static void PrintBanner() {
+  std::printf("\n");
+  std::printf("===================================================\n");
+  std::printf("      File Converter for MD/ab-initio programs\n");
+  std::printf("===================================================\n");
+  std::printf("\n");
+}
+
+// Paths are held as strings of any length: a database directory longer than
+// 255 characters is used as it is rather than cut to a different path.
+static void SetDatabasePaths(const char* argv0) {
+  std::string base = OptionTable.GetOptionValue("DBDir");
+  if (base.empty()) base = ProgramDirectory(argv0);
+  if (base.empty()) {
+    NONRELPath = "nonrel";
+    ASFDCPath = "asfdc";
+    AtomDBPath = "nonrel";
+    SPGDBPath = "spgra";
+  } else {
+    NONRELPath = JoinPathString(base, "nonrel");
+    ASFDCPath = JoinPathString(base, "asfdc");
+    SPGDBPath = JoinPathString(base, "spgra");
+    AtomDBPath = JoinPathString(base, "nonrel");
+  }
+  std::printf("NONRELPath:  %s\n", NONRELPath.c_str());
+  std::printf("ASFDCPath :  %s\n", ASFDCPath.c_str());
+  std::printf("AtomDBPath:  %s\n", AtomDBPath.c_str());
+  std::printf("SPGDBPath :  %s\n", SPGDBPath.c_str());
+  std::printf("\n\n");
+}
+
+static void Dispatch() {
+  const std::string& action = OptionTable.GetOptionValue("Action");
+  for (int i = 0; i < kActionCount; ++i) {
+    const ActionEntry& entry = kActions[i];
+    if (!EqualNoCase(action, entry.name)) continue;
+    if (entry.bAnnounceSerialNumber)
+      std::printf(entry.announcement, GetOptionInt("sn"));
+    else
+      std::printf("%s", entry.announcement);
+    if (entry.handler)
+      entry.handler(OptionTable.File(0), OptionTable.File(1));
+    else
+      std::printf("The action %s is not available in this build of Quorvel.\n", entry.name);
+    return;
+  }
+  std::printf("\nError: Invalid Action: [%s]\n\n", action.c_str());
+}
+
+int RunQuorvel(int argc, const char* const* argv) {
+  PrintBanner();
+  OptionTable.Reset();
+  DeclareOptions(OptionTable);
+  OptionTable.ParseCommandLine(argc, argv);
+  if (OptionTable.ErrorCount() > 0) return -1;
+  if (argc <= 1) {
+    OptionTable.PrintUsage(argc > 0 ? argv[0] : "quorvel");
+    return -1;
+  }
+  SetDatabasePaths(argc > 0 ? argv[0] : "");
+  Dispatch();
+  std::printf("\n");
+  std::printf("Quorvel finished.\n");
+  std::printf("\n");
+  std::fflush(stdout);
+  return 0;
+}
+
+}  // namespace quorvel
