@@ -1,0 +1,114 @@
+// The in-memory model of a periodic structure shared by every converter,
+// writer and analysis. Lengths in nm, angles in degrees, positions fractional,
+// volume in nm3, density in g/cm3.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "crystal/AtomType.h"
+#include "crystal/SpaceGroup.h"
+#include "formats/CIFFile.h"
+#include "numerics/MyVector.h"
+
+namespace quorvel {
+
+// One site of the asymmetric unit or of the unit cell. The site refers to its
+// atom type by index into its crystal's type table (the crystal resolves it
+// with TypeOf), so copies of a crystal never point into another crystal.
+class CAtomSite {
+ public:
+  virtual ~CAtomSite() = default;
+
+  int iAtomType = -1;   // -1: no type
+  int iAsymSite = -1;   // own index (asymmetric unit) or generating site (unit cell)
+  std::string Label;
+  double x = 0, y = 0, z = 0;
+  double Occupancy = 0;
+  double Force[3] = {0, 0, 0};
+};
+
+class CCrystal {
+ public:
+  static constexpr int kDefaultAtomTypes = 20;
+  static constexpr int kDefaultAtomAsymSites = 20;
+  static constexpr int kDefaultAtomSites = 4096;
+  // Capacities that readers of formats listing every atom use.
+  static constexpr int kConverterAtomTypes = 100;
+  static constexpr int kConverterAtomSites = 10000;
+
+  CCrystal();
+  CCrystal(const CCrystal& other);
+  CCrystal& operator=(const CCrystal& other);
+  virtual ~CCrystal() = default;
+
+  int Initialize();
+  // Copies the run's NONRELPath, ASFDCPath and SPGDBPath into the crystal.
+  void CopyRunDatabasePaths();
+
+  int AllocateAtomTypes(int n);
+  int AllocateAtomAsymSites(int n);
+  int AllocateAtomSites(int n);
+
+  void SetLatticeParameters(double a, double b, double c, double alpha, double beta, double gamma);
+  int CalculateLatticeVectors();
+  void SetLatticeVectors(double ax, double ay, double az, double bx, double by, double bz, double cx, double cy,
+                         double cz);
+  int CalculateLatticeParameters();
+
+  int AddAtomType(const std::string& name, double charge, bool bUnique);
+  int AddAtomTypeRecord(const CAtomType& type);
+  int FindAtomType(const std::string& name) const;
+
+  int AddAtomAsymSite(const std::string& label, const std::string& typeName, double occupancy, double x, double y,
+                      double z, double fx, double fy, double fz);
+  int AddAtomAsymSiteRecord(const CAtomSite& site);
+  int AddAtomSiteRecord(const CAtomSite& site);
+  int AddAtomSite(const std::string& label, int iAtomType, int iAsymSite, double occupancy, double x, double y,
+                  double z, double fx, double fy, double fz);
+  int CopyAsymSitesToSites();
+  int ExpandAsymSites();
+  int FindAtomSite(int iAtomType, double x, double y, double z) const;
+
+  double GetDistance2(double x1, double y1, double z1, double x2, double y2, double z2) const;
+  double CalculateDensity();
+  int CartesianToFractional(double x, double y, double z, double& fx, double& fy, double& fz) const;
+  // Cartesian position in nm of a fractional position: x*a1 + y*a2 + z*a3.
+  void FractionalToCartesian(double x, double y, double z, double& cx, double& cy, double& cz) const;
+  void BuildFromCIFFile(const CCIFFile& record, const std::string& path);
+  void Copy(const CCrystal& source);
+
+  // The type of a site, or null when it has none.
+  const CAtomType* TypeOf(const CAtomSite& site) const;
+  // The type's Name, else its Label, else the site's own Label.
+  std::string GetAtomTypeName(const CAtomSite& site) const;
+
+  std::string Name;
+  double Pressure = 0;
+  double Temperature = 0;
+  double Density = 0;
+  std::string ChemicalName = "None";
+  double Volume = 0;
+  double a = 0, b = 0, c = 0;
+  double alpha = 0, beta = 0, gamma = 0;
+  CMyVector LatticeVector[3];
+  double MetricTensor[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+  CSpaceGroup SpaceGroup;
+  int nMaxAtomTypes = 0, nMaxAtomAsymSites = 0, nMaxAtomSites = 0;
+  int nAtomTypes = 0;
+  std::vector<CAtomType> AtomTypes;
+  CMyIntVector nAtomsInFormula;
+  int nAtomAsymSites = 0;
+  std::vector<CAtomSite> AtomAsymSites;
+  int nAtomSites = 0;
+  std::vector<CAtomSite> AtomSites;
+  std::string AtomDBPath;
+  std::string ASFDCPath;
+  std::string SPGDBPath;
+  std::string NONRELPath;
+  CCIFFile CIFFile;
+  double SameSiteTolerance = 1e-5;
+  std::string FormulaSum;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,63 @@
+// The symmetry of a crystal: operations (text and numeric form), centring
+// translations and the inversion flag.
+#pragma once
+
+#include <string>
+
+#include "numerics/MyVector.h"
+
+namespace quorvel {
+
+class CSpaceGroup {
+ public:
+  static constexpr int kMaxOperations = 512;
+  static constexpr int kMaxCentring = 4;
+
+  CSpaceGroup() = default;  // all tables empty
+  virtual ~CSpaceGroup() = default;
+
+  // P1 with the single operation "x,y,z" (identity in both forms). Returns 1.
+  int Initialize();
+  // Loads record (number, secondKey) of the space-group database. 0 when path
+  // is empty, -1 when it cannot be opened, else 1 (also when not found).
+  int ReadSPG(int number, int secondKey, const std::string& path);
+  // Image of a fractional position under operation i, centring j and
+  // inversion k (k > 0), folded into the cell. Returns 1.
+  int ApplyOperation(int i, int j, int k, double x, double y, double z, double& x2, double& y2, double& z2) const;
+
+  // Appends an operation given as text ("-x+1/2,y,z+1/4"), with the numeric
+  // form parsed from it. A text that cannot be parsed is reported once and
+  // kept as text only, so it is never applied by the expansion. Returns the
+  // new operation count, or -1 when the table is full (the text is dropped).
+  int AddOperationText(const std::string& text);
+  // Appends an operation given in numeric form; its text is made by
+  // FormatOperation. Returns the new count, or -1 when the table is full.
+  int AddOperation(const CMyMatrix& rotation, const CMyVector& translation);
+  // True when operation i carries its numeric form.
+  bool HasNumericForm(int i) const;
+
+  std::string Name = "P1";
+  int Number = 1;
+  int SecondKey = 1;
+  int nOperations = 0;
+  int bInversion = 0;
+  int nCentring = 0;
+  CMyVector Centring[kMaxCentring];
+  std::string OperationText[kMaxOperations];
+  CMyVector OperationTranslation[kMaxOperations];
+  CMyMatrix OperationRotation[kMaxOperations];
+};
+
+// "x,y,z"-style text of a numeric operation; each row's non-zero translation
+// is appended as a fraction ("-x+1/2,y,z").
+std::string FormatOperation(const CMyMatrix& rotation, const CMyVector& translation);
+// One row of the rotation: "x", "-y", "x-y", ...
+std::string FormatRotationRow(double r0, double r1, double r2);
+// "1/2", "-1/4", ... or the "%lg" text of any other value.
+std::string FormatFraction(double t);
+// Parses an operation text (terms in any order and letter case, blanks
+// anywhere, fractions or decimals as translations). False when the text is
+// not a valid operation; the outputs are then unspecified.
+bool ParseOperationText(const std::string& text, double rotation[3][3], double translation[3]);
+
+}  // namespace quorvel

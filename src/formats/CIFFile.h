@@ -1,0 +1,79 @@
+// One CIF file as read: header values, operation texts, atom types and
+// asymmetric sites, exactly as the file states them.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/LineReader.h"
+
+namespace quorvel {
+
+class CCIFFile {
+ public:
+  static constexpr int kMaxSymmetryOperations = 256;
+  static constexpr int kDefaultAtomTypes = 50;
+  static constexpr int kDefaultAtomSites = 4096;
+
+  CCIFFile();
+  virtual ~CCIFFile();
+  CCIFFile(const CCIFFile& other);
+  CCIFFile& operator=(const CCIFFile& other);
+
+  // Reads the whole file: 1 when it was opened, -1 when it cannot be opened,
+  // -2 when a file is still open.
+  int Read(const std::string& path);
+  int Open(const std::string& path);
+  void Close();
+  // Rewinds and finds the first line that begins with tag: 1, or -1 at end.
+  int FindTag(const char* tag);
+  // Value after the tag, trimmed and unquoted; "Undefined" when not found.
+  // A null tag reads the next line from the current position.
+  int ReadStringTag(const char* tag, std::string& value);
+  int ReadIntTag(const char* tag, int& value);
+  int ReadDoubleTag(const char* tag, double& value);
+  // Release and re-allocate the row tables; return the capacity (0 on failure).
+  int AllocateAtomTypes(int count);
+  int AllocateAtomSites(int count);
+
+  std::string Path;
+  std::string DataName;
+  std::string AuditCreationDate;
+  std::string AuditCreationMethod;
+  int DatabaseCode = 0;
+  std::string SystematicName;
+  std::string MineralName;
+  std::string CompoundSource;
+  std::string FormulaStructural;
+  std::string FormulaSum;
+  std::string PublicationTitle;
+  double a = 0, b = 0, c = 0;              // nm
+  double alpha = 0, beta = 0, gamma = 0;   // degrees
+  double Volume = 0;                       // nm3
+  double FormulaUnitsZ = 0;
+  double MeasuredDensity = 0;
+  std::string SpaceGroupName;
+  int SpaceGroupNumber = 0;
+  std::string CellSetting;
+
+  int nSymmetryOperations = 0;
+  std::string SymmetryOperations[kMaxSymmetryOperations];
+
+  int nAtomTypes = 0, nMaxAtomTypes = 0;
+  std::vector<std::string> AtomTypeSymbols;
+  std::vector<double> OxidationNumbers;
+
+  int nAtomSites = 0, nMaxAtomSites = 0;
+  std::vector<std::string> SiteLabels;
+  std::vector<std::string> SiteTypeSymbols;
+  std::vector<int> SiteMultiplicities;
+  std::vector<std::string> SiteWyckoffSymbols;
+  std::vector<double> SiteX, SiteY, SiteZ;
+  std::vector<double> SiteOccupancies;
+
+ private:
+  std::unique_ptr<LineReader> file_;  // open only inside Read
+};
+
+}  // namespace quorvel
