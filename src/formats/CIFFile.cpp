@@ -204,6 +204,8 @@ int CCIFFile::ReadStringTag(const char* tag, std::string& value) {
   } else {
     text = NextLineIn(lines_, next_);
   }
+  // Past the last line (an empty file has no first line) the value stays
+  // "Undefined", as for a tag the file lacks.
   if (!text) return -1;
   value = text;
   StripQuotes(value);
