@@ -187,8 +187,8 @@ int CSpaceGroup::ReadSPG(int number, int secondKey, const std::string& path) {
     if (recordNumber == number && recordSecondKey == secondKey) {
       Name = name;
       for (int i = 0; i < nLines && reader.ReadLine(); ++i) {
-        // Lines beyond the table's 512 operations are read and dropped.
-        if (nOperations >= kMaxOperations) continue;
+        // Lines beyond the table's 512 operations are read and dropped (the
+        // full table refuses them).
         char* text = reader.Line();
         Trim(text);
         AddOperationText(text);

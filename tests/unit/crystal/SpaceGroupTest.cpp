@@ -192,7 +192,11 @@ TEST(SpaceGroup, ReadSPGFindsItsRecordAndGivesEveryTextItsNumericForm) {
   EXPECT_EQ(g.Number, 14);
   EXPECT_EQ(g.SecondKey, 2);
   EXPECT_EQ(g.nOperations, 1);
-  EXPECT_FALSE(g.HasNumericForm(1));  // nothing of the earlier group is left
+  // Nothing of the earlier group is left behind: a reader that fills slot 1
+  // with a text alone does not find the old numeric form there.
+  g.nOperations = 2;
+  g.OperationText[1] = "-x,y+1/2,-z+1/2";
+  EXPECT_FALSE(g.HasNumericForm(1));
 
   // No file, no path.
   const std::string missing = dir.Path("no-such-spgra");
