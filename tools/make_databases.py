@@ -160,19 +160,23 @@ def core_of(z):
 def ground_configuration(z):
     """(core orbitals, outer orbitals): two lists of ((n, l), occupation).
 
-    The core is the configuration of the preceding noble gas; both parts are
-    in (n, l) order, so Hf reads [Xe] then 4f14 5d2 6s2."""
+    The core is the preceding noble gas, listed exactly as that noble gas's
+    own entry lists it; the outer orbitals follow in (n, l) order.  So Hf
+    reads like [Xe] 4f14 5d2 6s2, and every element after Rn starts with
+    Rn's lines (... 5p, then 4f 5d 6s 6p)."""
     core_z = core_of(z)
-    core = madelung_configuration(core_z)
+    core = ground_configuration(core_z)[0] + ground_configuration(core_z)[1] \
+        if core_z else []
     if z in EXCEPTIONS:
         words = EXCEPTIONS[z].split()
         assert words[0] == "[%s]" % NOBLE_GASES[core_z], z
         outer = dict(parse_orbital(w) for w in words[1:])
     else:
-        full = madelung_configuration(z)
-        outer = {nl: occ for nl, occ in full.items() if nl not in core}
-    assert sum(core.values()) + sum(outer.values()) == z, z
-    return sorted(core.items()), sorted(outer.items())
+        in_core = {nl for nl, _ in core}
+        outer = {nl: occ for nl, occ in madelung_configuration(z).items()
+                 if nl not in in_core}
+    assert sum(occ for _, occ in core) + sum(outer.values()) == z, z
+    return core, sorted(outer.items())
 
 
 def orbital_line(nl, occ):
@@ -184,8 +188,9 @@ def make_nonrel():
     #   key line            the symbol
     #   count line          electrons, core orbitals, configuration lines
     #   atomic-number line
-    #   configuration lines "3d 6": the noble-gas core first, then the outer
-    #                       orbitals, each part in (n, l) order.
+    #   configuration lines "3d 6": the noble-gas core first, as the noble
+    #                       gas's own entry lists it, then the outer orbitals
+    #                       in (n, l) order.
     # The reader uses only the third count; the first two are for people and
     # other tools: the number of electrons (= the sum of the occupations) and
     # how many of the lines belong to the noble-gas core.
