@@ -393,21 +393,25 @@ def make_spgra():
             "raw": ops,
         })
 
-    taken = {}      # lookup key -> Hall number it reaches
+    taken = {}      # lookup key -> the setting it reaches
     records = []
 
     def add(s, name, kind):
         k = key(name)
         if k in taken:
+            # Names may be shared between settings of one group, never
+            # between groups.
+            assert taken[k]["number"] == s["number"], name
             return
-        taken[k] = s["hall"]
+        taken[k] = s
         records.append((s, name, kind))
 
     # Every setting gets its primary record, even when an earlier setting of
     # the group already owns the short symbol (that one is what the symbol
     # finds).
     for s in settings:
-        taken.setdefault(key(s["short"]), s["hall"])
+        first = taken.setdefault(key(s["short"]), s)
+        assert first["number"] == s["number"], s["short"]
         records.append((s, s["short"], PRIMARY))
 
     for s in settings:
