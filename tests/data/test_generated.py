@@ -42,9 +42,9 @@ def main():
     try:
         import spglib  # noqa: F401
     except ImportError:
-        spec = importlib.util.spec_from_file_location("make_databases", tool)
-        gen = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(gen)
+        where = importlib.util.spec_from_file_location("make_databases", tool)
+        gen = importlib.util.module_from_spec(where)
+        where.loader.exec_module(gen)
         for name, make in (("nonrel", gen.make_nonrel), ("asfdc", gen.make_asfdc)):
             made = make().encode("ascii")
             check(made == committed(name),
