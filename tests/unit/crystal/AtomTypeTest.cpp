@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/Platform.h"
+#include "app/TextUtil.h"
 #include "tests/unit/TestFiles.h"
 
 namespace quorvel {
@@ -185,6 +186,24 @@ TEST(AtomType, WeightListMatchesTheLettersOfTheKeyFirstLineWins) {
   EXPECT_EQ(missing.ReadAtomicWeight(dir.Path("nothere")), -1);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can not read [" + dir.Path("nothere") + "].\n");
   EXPECT_EQ(missing.AtomicWeight, 1.0);
+}
+
+TEST(AtomType, ShippedDatabasesGiveTheKnownElementData) {
+  const std::string dir = QUORVEL_SOURCE_DATA_DIR;
+  struct Known {
+    const char* name;
+    double number, weight;
+    int shells;  // occupied subshells 1s ... of the ground state
+  };
+  for (const Known& k : {Known{"O2-", 8, 15.999, 3}, Known{"Si4+", 14, 28.085, 5}, Known{"Fe", 26, 55.845, 7}}) {
+    CAtomType type = TypeNamed(k.name);
+    EXPECT_EQ(type.ReadAtomConfiguration(JoinPathString(dir, "nonrel")), 1);
+    EXPECT_EQ(type.ReadAtomicWeight(JoinPathString(dir, "asfdc")), 1);
+    EXPECT_EQ(type.AtomicNumber, k.number) << k.name;
+    EXPECT_NEAR(type.AtomicWeight, k.weight, 0.001) << k.name;
+    EXPECT_EQ(type.nConfigurationLines, k.shells) << k.name;
+    EXPECT_EQ(type.ConfigurationLines[0], "1s 2\n") << k.name;
+  }
 }
 
 TEST(AtomType, PropertiesTakeDefaultsWithoutAFile) {
