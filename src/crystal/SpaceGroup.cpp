@@ -323,7 +323,23 @@ std::string FormatFraction(double t) {
   return Format("%lg", t);
 }
 
-bool ParseOperationText(const std::string& text, double rotation[3][3], double translation[3]) {
+// Database exports list operations as "1 'x, y, z'" (site id, blank,
+// quoted text); when such a line reaches the parser whole, the numeric form
+// comes from the quoted text after the id. A leading whole number followed by
+// a blank is taken as that id.
+static std::string WithoutSiteId(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && IsWhite(text[i])) ++i;
+  size_t digits = i;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+  if (digits == i || digits >= text.size() || !IsWhite(text[digits])) return text;
+  std::string rest = text.substr(digits);
+  StripQuotes(rest);
+  return rest;
+}
+
+bool ParseOperationText(const std::string& original, double rotation[3][3], double translation[3]) {
+  const std::string text = WithoutSiteId(original);
   for (int m = 0; m < 3; ++m) {
     translation[m] = 0;
     for (int n = 0; n < 3; ++n) rotation[m][n] = 0;
