@@ -401,7 +401,7 @@ namespace {
 // carry no such bound and every query falls back to the literal scan.
 class CSiteGrid {
  public:
-  CSiteGrid(const CCrystal& crystal) : crystal_(crystal) {
+  explicit CSiteGrid(const CCrystal& crystal) : crystal_(crystal) {
     const double(*G)[3] = crystal.MetricTensor;
     double tol = crystal.SameSiteTolerance;
     // Positive definite: the three leading minors are positive.
