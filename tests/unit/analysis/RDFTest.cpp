@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "app/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "tests/unit/TestFiles.h"
 #include "tests/unit/formats/TestCrystals.h"
@@ -38,7 +39,9 @@ void ExpectOnlyRows(const Table& table, const std::vector<std::pair<size_t, std:
         EXPECT_EQ(table.rows[k], row.second) << "bin " << k;
         listed = true;
       }
-    if (!listed) EXPECT_EQ(g, 0.0) << "bin " << k << ": " << table.rows[k];
+    if (!listed) {
+      EXPECT_EQ(g, 0.0) << "bin " << k << ": " << table.rows[k];
+    }
   }
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <regex>
 
 #include "app/Platform.h"
 #include "crystal/Crystal.h"
@@ -14,7 +13,7 @@
 namespace quorvel {
 namespace {
 
-const char* const kDateLinePattern = "_audit_creation_date               \\d{4}/\\d{2}/\\d{2}";
+const char* const kDateLineShape = "_audit_creation_date               9999/99/99";
 
 std::string DateLine(const std::tm& t) {
   char buffer[64];
@@ -33,7 +32,7 @@ std::string WriteAndReadBack(CCrystal& crystal, const std::string& path) {
   std::string text;
   for (size_t i = 0; i < lines.size(); ++i) {
     if (i == 2) {
-      EXPECT_TRUE(std::regex_match(lines[i], std::regex(kDateLinePattern))) << lines[i];
+      EXPECT_TRUE(HasShape(lines[i], kDateLineShape)) << lines[i];
       EXPECT_TRUE(lines[i] == DateLine(before) || lines[i] == DateLine(after)) << lines[i];
       text += "DATE\n";
     } else {

@@ -90,4 +90,17 @@ inline std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+// True when text has the shape given: in the shape, '9' stands for a digit,
+// '#' for a blank or a digit, '?' for any character, every other character
+// for itself.
+inline bool HasShape(const std::string& text, const std::string& shape) {
+  if (text.size() != shape.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    bool digit = text[i] >= '0' && text[i] <= '9';
+    if (shape[i] == '?') continue;
+    if (shape[i] == '9' ? !digit : shape[i] == '#' ? !(digit || text[i] == ' ') : text[i] != shape[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace quorvel
