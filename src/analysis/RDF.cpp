@@ -10,7 +10,6 @@
 #include "app/Options.h"
 #include "app/TextUtil.h"
 #include "crystal/Crystal.h"
-#include "formats/CIFFile.h"
 
 namespace quorvel {
 
@@ -242,14 +241,14 @@ int CalculateCNRDF(const CCrystal& crystal, int CN, int mode) {
 
 bool ReadCIFStructure(const std::string& path, CCrystal& crystal) {
   std::printf("CIF File: %s\n", path.c_str());
-  CCIFFile record;
-  if (record.Read(path) < 1) {
+  crystal.CopyRunDatabasePaths();
+  // The crystal keeps the record it was built from.
+  if (crystal.CIFFile.Read(path) < 1) {
     // CalDistance reports an unreadable file with this same text.
     std::printf("Error in CalRDF: Can not read [%s].\n", path.c_str());
     return false;
   }
-  crystal.CopyRunDatabasePaths();
-  crystal.BuildFromCIFFile(record, path);
+  crystal.BuildFromCIFFile(crystal.CIFFile, path);
   return true;
 }
 
