@@ -237,9 +237,18 @@ int CPlimo::ReadFILE07(const std::string& path, CCrystal& crystal) {
       double x = FoldToUnitCell(AtoF(Field(line, 53, 9)));
       double y = FoldToUnitCell(AtoF(Field(line, 62, 9)));
       double z = FoldToUnitCell(AtoF(Field(line, 71, 9)));
-      int n = crystal.AddAtomAsymSite(Format("%s%d", names[t].c_str(), j + 1), names[t], 1.0, x, y, z, 0, 0, 0);
-      // Two types may carry the same name; the site is of type t all the same.
-      if (n > 0) crystal.AtomAsymSites[n - 1].iAtomType = t;
+      // The types are all in place, so the site is added as a record of
+      // type t (adding it by type name would look the type up again, and
+      // two types may carry the same name).
+      CAtomSite site;
+      site.iAtomType = t;
+      site.iAsymSite = crystal.nAtomAsymSites;
+      site.Label = Format("%s%d", names[t].c_str(), j + 1);
+      site.x = x;
+      site.y = y;
+      site.z = z;
+      site.Occupancy = 1.0;
+      crystal.AddAtomAsymSiteRecord(site);
     }
   }
   in.Close();
