@@ -45,6 +45,7 @@ double NumberAfter(const char* line, const char* label) {
 struct CTableEnd {
   bool bExists = false;  // the table can be read
   bool bEmpty = true;    // it holds nothing (a new or empty table gets its header)
+  bool bOpenLine = false;  // its last line has no line end yet
   int StepOffset = 0;
   double TimeOffset = 0;
 };
@@ -58,6 +59,7 @@ CTableEnd ReadTableEnd(const std::string& path) {
   while (reader.ReadLine()) {
     end.bEmpty = false;
     last.assign(reader.Line());
+    end.bOpenLine = reader.Length() == 0 || reader.Line()[reader.Length() - 1] != '\n';
   }
   end.StepOffset = AtoI(last);
   size_t comma = last.find(',');
@@ -236,7 +238,9 @@ int CPlimo::AddHistoryCSV(const std::string& f06, const std::string& history) {
     return -1;
   }
   // A table that exists but holds nothing gets its header too, so that an
-  // earlier run that added no row does not leave a table without one.
+  // earlier run that added no row does not leave a table without one. A
+  // last line left without its line end is ended before the new rows.
+  if (historyEnd.bOpenLine) std::fputs("\n", table.get());
   if (historyEnd.bEmpty)
     std::fputs(
         "sn,time(fs),Temp(K),P(GPa),Pxx,Pyy,Pzz,Pxy,Pxz,Pyz,U:Coulomb(J/mol),Short,3-body,Kinet.,Total,Density(cm-3)\n",
@@ -304,6 +308,7 @@ int CPlimo::AddHistoryCSV(const std::string& f06, const std::string& history) {
     std::printf("Error: Can not add to [%s].\n", history2Name.c_str());
     return -1;
   }
+  if (history2End.bOpenLine) std::fputs("\n", table2.get());
 
   // Second pass: the printed blocks, from the start of the file.
   in.Rewind();
