@@ -192,9 +192,12 @@ int CPlimo::ReadFILE07(const std::string& path, CCrystal& crystal) {
     std::string word;
     if (!words.Next(word)) return FILE07Error(crystal, path, kEnds);
     long long n = 0;
-    if (!ParseCount(word, n) || n < 0 || n > nAtomSites)
-      return FILE07Error(crystal, path, Format("the number of atoms of type %s is not a count: [%s]",
+    if (!ParseCount(word, n))
+      return FILE07Error(crystal, path, Format("the number of atoms of type %s is not a number: [%s]",
                                                names[i].c_str(), word.c_str()));
+    if (n < 0 || n > nAtomSites)
+      return FILE07Error(crystal, path, Format("the number of atoms of type %s [%lld] is not between 0 and %d",
+                                               names[i].c_str(), n, nAtomSites));
     counts[i] = static_cast<int>(n);
     sum += n;
   }

@@ -124,8 +124,9 @@ TEST(Plimo, InconsistentFILE07IsRefusedWithItsReason) {
     std::string text, message;
   } cases[] = {
       {File07("    2    2\n"), "the atoms of the types add up to 4, not to nAtomSites [3]"},
-      {File07("    2    x\n"), "the number of atoms of type Cl is not a count: [x]"},
-      {File07("    4   -1\n"), "the number of atoms of type Na is not a count: [4]"},
+      {File07("    2    x\n"), "the number of atoms of type Cl is not a number: [x]"},
+      {File07("    2    1.0\n"), "the number of atoms of type Cl is not a number: [1.0]"},
+      {File07("    4   -1\n"), "the number of atoms of type Na [4] is not between 0 and 3"},
       {"t\n 2147483647 2\n", "nAtomSites [2147483647] or nAtomTypes [2] is out of range (0 to 100000 and 0 to 100)"},
       {"t\n 3 -1\n", "out of range"},
       {"t\n three atoms\n", "line 2 does not hold the numbers of atoms and atom types"},
