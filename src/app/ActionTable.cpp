@@ -3,14 +3,15 @@
 #include "analysis/Distances.h"
 #include "analysis/RDF.h"
 #include "analysis/StructureReport.h"
+#include "programs/md/Plimo.h"
 
 namespace quorvel {
 
 // Adding an action is adding a row here and its handler in its subsystem.
 const ActionEntry kActions[] = {
-    {"ConvF09p", "Convert F09p/F09v/F05 Files to XSF / CIF files.\n", false, nullptr},
-    {"UpdateFILE05", "Update Input .f05 file with sn=%d.\n", true, nullptr},
-    {"AddHistoryCSV", "Make History CSV File from Input .f06 file.\n", false, nullptr},
+    {"ConvF09p", "Convert F09p/F09v/F05 Files to XSF / CIF files.\n", false, &CPlimo::ConvF09p},
+    {"UpdateFILE05", "Update Input .f05 file with sn=%d.\n", true, &CPlimo::UpdateFILE05},
+    {"AddHistoryCSV", "Make History CSV File from Input .f06 file.\n", false, &CPlimo::AddHistoryCSV},
     {"PWScfConvOutput", "Make XSF file from PWScf Output.\n", false, nullptr},
     {"DVXaF01Conv", "Convert F01 file.\n", false, nullptr},
     {"VASPConvCONTCAR", "Convert VASP INCAR/CONTCAR files.\n", false, nullptr},
