@@ -217,8 +217,11 @@ int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
   crystal.AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
   crystal.AllocateAtomSites(CCrystal::kConverterAtomSites);
 
+  // POTCAR lies beside the structure file (in the current directory when the
+  // path names no directory).
+  const size_t sep = FindLastSeparator(path);
   std::string potcarPath;
-  JoinPath(potcarPath, RunDirectory(path), "POTCAR");
+  JoinPath(potcarPath, sep == std::string::npos ? std::string() : path.substr(0, sep), "POTCAR");
   ReadPOTCARFile(potcarPath, crystal);
 
   LineReader file;
