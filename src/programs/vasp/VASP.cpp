@@ -343,6 +343,14 @@ void ReadINCARTitle(const std::string& incarPath, std::string& title) {
   }
 }
 
+int CountIonicSteps(LineReader& outcar) {
+  int nStep = 0;
+  while (outcar.ReadLine())
+    if (IsPositionTableHeading(outcar.Line())) ++nStep;
+  outcar.Rewind();
+  return nStep;
+}
+
 int ReadNextCrystalStructureFromOUTCAR(LineReader& outcar, CCrystal& crystal) {
   crystal.nAtomAsymSites = 0;
   crystal.nAtomSites = 0;

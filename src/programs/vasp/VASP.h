@@ -20,6 +20,10 @@ int ReadPOSCARFile(const std::string& path, CCrystal& crystal);
 // is left as it was when INCAR cannot be opened or has no such line.
 void ReadINCARTitle(const std::string& incarPath, std::string& title);
 
+// The number of ionic steps in an open OUTCAR: the lines holding both
+// "POSITION" and "TOTAL-FORCE". Reads the whole file and rewinds it.
+int CountIonicSteps(LineReader& outcar);
+
 // Reads the next ionic step (cell, positions and forces) of an OUTCAR into a
 // crystal that ReadPOSCARFile has given the atom types and their counts.
 // 1 when a whole step was read; 0, after a message, when the file ends inside

@@ -1,7 +1,6 @@
 #include "programs/vasp/VASPActions.h"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "analysis/RDF.h"
@@ -105,13 +104,7 @@ int VASPMakeXSF(const std::string& argument, const std::string& /*unused*/) {
   // OUTCAR is read twice through one reader, streamed: once to count the
   // steps, once to convert them.
   LineReader outcar;
-  int nStep = 0;
-  if (outcar.Open(outcarPath)) {
-    while (outcar.ReadLine()) {
-      const char* line = outcar.Line();
-      if (std::strstr(line, "POSITION") && std::strstr(line, "TOTAL-FORCE")) ++nStep;
-    }
-  }
+  int nStep = outcar.Open(outcarPath) ? CVASP::CountIonicSteps(outcar) : 0;
   const int nLastStep = GetOptionInt("nLastStep");
   if (nLastStep > 0 && nLastStep < nStep) nStep = nLastStep;
   int nOutputInterval = GetOptionInt("nOutputInterval");
@@ -127,7 +120,6 @@ int VASPMakeXSF(const std::string& argument, const std::string& /*unused*/) {
     std::printf("Can not read [%s].\n", outcarPath.c_str());
     return -1;
   }
-  outcar.Rewind();
   // The header announces nOutput frames; an OUTCAR without any step leaves
   // the file empty.
   FilePtr xsf(nStep > 0 ? CreateXSFFile(xsfPath, nOutput) : OpenFilePtr(xsfPath, "wb").release());

@@ -447,6 +447,8 @@ TEST_F(OutcarTest, FractionalPositionsForAnyOrientationAndForcesAsRead) {
   text += OutcarStep(cubic, {{1, 2, 3, 0.1, 0.2, 0.3}, {-1, 6, 2.5, 0, 0, 0}, {0, 0, 0, 0, 0, 0}});
   LineReader reader;
   ASSERT_TRUE(reader.Open(run_.Write("OUTCAR", text)));
+  // Counting reads the file to its end and rewinds it for the conversion.
+  EXPECT_EQ(CVASP::CountIonicSteps(reader), 2);
 
   std::string out;
   ASSERT_EQ(ReadStep(reader, &out), 1);
