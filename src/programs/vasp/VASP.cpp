@@ -26,50 +26,41 @@ inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// One number read as strtod reads it; end receives the position after the
-// number, or text itself when there is none. A decimal whose digits fit 2^53
-// and whose power of ten is exact is one correctly rounded multiplication or
-// division, which is exactly strtod's result; every other form (more digits,
-// large exponents, hexadecimal, inf, nan, no number) goes to strtod itself.
-double ParseNumber(const char* text, const char** end) {
+// A decimal number ("-12.345", "0.123E-04", ".5") read by hand: its digits
+// fit 2^53 and its power of ten is exact, so the value is one correctly
+// rounded multiplication or division, which is exactly what strtod gives.
+// False for every other text (more digits, large exponents, hexadecimal, inf,
+// nan, no number), which strtod itself then reads.
+bool ParseDecimal(const char* text, double& value, const char*& end) {
   const char* p = text;
   while (IsCSpace(*p)) ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') {
-    negative = *p == '-';
-    ++p;
-  }
+  const bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) return false;
   std::uint64_t mantissa = 0;
-  int nDigits = 0;  // significant digits in mantissa
+  int nDigits = 0;  // significant digits in the mantissa
   int exponent = 0;
   bool anyDigit = false;
-  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) goto general;
-  for (; IsDigit(*p); ++p) {
+  bool fraction = false;
+  for (;; ++p) {
+    if (*p == '.' && !fraction) {
+      fraction = true;
+      continue;
+    }
+    if (!IsDigit(*p)) break;
     anyDigit = true;
-    if (mantissa == 0 && *p == '0') continue;
-    if (nDigits == 19) goto general;
+    if (fraction) --exponent;
+    if (mantissa == 0 && *p == '0') continue;  // leading zeros
+    if (nDigits == 19) return false;
     mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
     ++nDigits;
   }
-  if (*p == '.') {
-    for (++p; IsDigit(*p); ++p) {
-      anyDigit = true;
-      --exponent;
-      if (mantissa == 0 && *p == '0') continue;
-      if (nDigits == 19) goto general;
-      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-      ++nDigits;
-    }
-  }
-  if (!anyDigit) goto general;
+  if (!anyDigit) return false;
   if (*p == 'e' || *p == 'E') {
     // The exponent belongs to the number only when a digit follows.
     const char* q = p + 1;
-    bool negativeExponent = false;
-    if (*q == '+' || *q == '-') {
-      negativeExponent = *q == '-';
-      ++q;
-    }
+    const bool negativeExponent = *q == '-';
+    if (*q == '+' || *q == '-') ++q;
     if (IsDigit(*q)) {
       int e = 0;
       for (; IsDigit(*q); ++q)
@@ -78,22 +69,26 @@ double ParseNumber(const char* text, const char** end) {
       p = q;
     }
   }
-  {
-    double value;
-    if (mantissa == 0) {
-      value = 0.0;
-    } else if (mantissa <= (std::uint64_t(1) << 53) && exponent >= -22 && exponent <= 22) {
-      value = static_cast<double>(mantissa);
-      value = exponent < 0 ? value / kExactPowersOfTen[-exponent] : value * kExactPowersOfTen[exponent];
-    } else {
-      goto general;
-    }
-    *end = p;
-    return negative ? -value : value;
+  if (mantissa == 0) {
+    value = 0.0;
+  } else if (mantissa <= (std::uint64_t(1) << 53) && exponent >= -22 && exponent <= 22) {
+    value = static_cast<double>(mantissa);
+    value = exponent < 0 ? value / kExactPowersOfTen[-exponent] : value * kExactPowersOfTen[exponent];
+  } else {
+    return false;
   }
-general:
+  if (negative) value = -value;
+  end = p;
+  return true;
+}
+
+// One number read as strtod reads it; end receives the position after the
+// number, or text itself when there is none.
+double ParseNumber(const char* text, const char** end) {
+  double value = 0;
+  if (ParseDecimal(text, value, *end)) return value;
   char* stop = nullptr;
-  double value = std::strtod(text, &stop);
+  value = std::strtod(text, &stop);
   *end = stop;
   return value;
 }
