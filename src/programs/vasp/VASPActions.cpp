@@ -35,6 +35,8 @@ void WriteStructure(CCrystal& crystal, const std::string& directory, const std::
   }
 }
 
+// A crystal on the heap with the run's database paths; the actions hold
+// theirs until they return.
 std::unique_ptr<CCrystal> NewCrystal() {
   auto crystal = std::make_unique<CCrystal>();
   crystal->CopyRunDatabasePaths();
