@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "tests/unit/TestFiles.h"
@@ -51,6 +53,49 @@ TEST(OutputScanTest, ScannersAgreeWithScanf) {
     if (ok) {
       EXPECT_EQ(myInt, i);
     }
+  }
+}
+
+// Numbers are converted without strtod where that is exact; the results must
+// be the same doubles, bit for bit, and end at the same character.
+TEST(OutputScanTest, NumbersAreTheDoublesStrtodGives) {
+  std::mt19937 random(20240101);
+  const char* pieces[] = {"-", "+", ".", "e", "E-", "e+", "x", "0", "00", " ", "(cons'd)", "inf", "nan", "0x1p"};
+  int nChecked = 0;
+  for (int n = 0; n < 200000; ++n) {
+    std::string text;
+    if (random() % 4 == 0) text += pieces[random() % 14];
+    int nDigits = static_cast<int>(random() % 20);
+    for (int i = 0; i < nDigits; ++i) {
+      if (random() % 10 == 0) text += '.';
+      text += static_cast<char>('0' + random() % 10);
+    }
+    if (random() % 3 == 0) {
+      text += random() % 2 ? "e" : "E-";
+      text += std::to_string(random() % 40);
+    }
+    if (random() % 4 == 0) text += pieces[random() % 14];
+    char* end = nullptr;
+    double expected = std::strtod(text.c_str(), &end);
+    const char* p = text.c_str();
+    double v = 0;
+    bool ok = ScanDouble(p, v);
+    ASSERT_EQ(ok, end != text.c_str()) << text;
+    if (!ok) continue;
+    ASSERT_EQ(p, end) << text;
+    ASSERT_EQ(std::memcmp(&v, &expected, sizeof v), 0) << text << " gives " << v << ", strtod " << expected;
+    ++nChecked;
+  }
+  EXPECT_GT(nChecked, 100000);
+  // Values that print with ten decimals and those near the limits of the
+  // exact range.
+  for (const char* text : {"0.2883845731", "-0.02329815", "999999999999999", "9999999999999999", "1e22", "1e23",
+                           "4.9e-324", "1.7976931348623157e308", "-0.0", "123456789012345e-22", "0.1e-22"}) {
+    const char* p = text;
+    double v = 0;
+    ASSERT_TRUE(ScanDouble(p, v));
+    double expected = std::strtod(text, nullptr);
+    EXPECT_EQ(std::memcmp(&v, &expected, sizeof v), 0) << text;
   }
 }
 
