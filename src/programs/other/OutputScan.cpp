@@ -1,6 +1,5 @@
 #include "programs/other/OutputScan.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -40,7 +39,6 @@ bool ScanWord(const char*& text, const char*& word, size_t& length) {
 
 bool ScanInt(const char*& text, int& value) {
   char* end = nullptr;
-  errno = 0;
   long v = std::strtol(text, &end, 10);
   if (end == text) return false;
   // Out of range numbers are held at the 32-bit limits.
