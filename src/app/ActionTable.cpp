@@ -1,5 +1,8 @@
 #include "app/ActionTable.h"
 
+#include "programs/other/GULP.h"
+#include "programs/other/TranSIESTA.h"
+
 namespace quorvel {
 
 // Adding an action is adding a row here and its handler in its subsystem.
@@ -11,11 +14,11 @@ const ActionEntry kActions[] = {
     {"DVXaF01Conv", "Convert F01 file.\n", false, nullptr},
     {"VASPConvCONTCAR", "Convert VASP INCAR/CONTCAR files.\n", false, nullptr},
     {"VASPMakeXSF", "Make XSF file from VASP CONTCAR files.\n", false, nullptr},
-    {"TranSIESTAConvOutput", "Make XSF file from TranSIESTA-C Output.\n", false, nullptr},
+    {"TranSIESTAConvOutput", "Make XSF file from TranSIESTA-C Output.\n", false, TranSIESTAConvOutput},
     {"CASTEPConvOutput", "Make CAR/XSF file from CASTEP .castep file.\n", false, nullptr},
     {"WIENConvDOS", "Make DOS.CSV file from WIEN2k .int/.dos* files.\n", false, nullptr},
     {"WIENMakeCIFFromStruct", "Make CIF file from WIEN2k .struct file.\n", false, nullptr},
-    {"GULPMakeCIFFromInput", "Make CIF file from GULP .inp file.\n", false, nullptr},
+    {"GULPMakeCIFFromInput", "Make CIF file from GULP .inp file.\n", false, GULPMakeCIFFromInput},
     {"ShowCIFInf", "Show CIF Information.\n", false, nullptr},
     {"CalRDF", "Calculate Radial Distribution Functions.\n", false, nullptr},
     {"CalDistance", "Calculate Distance.\n", false, nullptr},
