@@ -45,6 +45,11 @@ def run_header(args, dbdir="{TESTDB}"):
 Z = {"H": 1, "C": 6, "N": 7, "O": 8, "Si": 14, "S": 16, "Ga": 31, "Au": 79}
 
 
+def as_printed(v, decimals):
+    """The value a reader gets back from the log, where it is printed with this many decimals."""
+    return float("%.*f" % (decimals, v))
+
+
 def fold(x):
     if 0 <= x < 1:
         return x
@@ -401,7 +406,8 @@ def si8_case():
         forces = [[0.0, 0.0, 0.0] for _ in pos]
         forces[4] = [-0.5 / (k + 1), 0.125 / (k + 1), 0.0]
         forces[0] = [0.25 / (k + 1), 0.0, -0.0625 / (k + 1)]
-        return pos, forces
+        # The values as the log prints them (six decimals).
+        return [[as_printed(v, 6) for v in p] for p in pos], [[as_printed(v, 6) for v in f] for f in forces]
 
     log = log_header(label) + cell_block(a, run.vectors)
     log += "%block Bulk::AtomList\n"
@@ -478,7 +484,9 @@ def two_probe_case():
         rows = []
         for r in range(m):
             x, y, zc = start[half + r]
-            rows.append(((x + 0.01 * (k + 1), y, zc - 0.02 * (r % 3)), (0.0, 0.25 * (r % 2), -0.5 + 0.125 * r)))
+            p = (x + 0.01 * (k + 1), y, zc - 0.02 * (r % 3))
+            f = (0.0, 0.25 * (r % 2), -0.5 + 0.125 * r)
+            rows.append((tuple(as_printed(v, 5) for v in p), tuple(as_printed(v, 5) for v in f)))
         log += "\n  TwoProbe relaxation step %d\n" % (k + 1)
         log += "#   Forces     in eV/Ang\n# " + DASHES + "\n#        X          Y          Z         dX" \
                "         dY         dZ         Fx         Fy         Fz\n# " + DASHES + "\n"
