@@ -348,6 +348,12 @@ int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unuse
     std::printf("Error in TranSIESTAConvOutput: No %s line in [%s].\n", kLatticeConstant, argument.c_str());
     return -1;
   }
+  // A log whose own extension is xsf would be replaced by the XSF file while
+  // it is being read.
+  if (xsfPath == argument) {
+    std::printf("Error in TranSIESTAConvOutput: The XSF file [%s] would replace the log.\n", xsfPath.c_str());
+    return -1;
+  }
   // The header announces nOutput frames; a log without any step leaves the
   // file empty.
   FilePtr xsf(nStep > 0 ? CreateXSFFile(xsfPath, nOutput) : OpenFilePtr(xsfPath, "wb").release());

@@ -42,7 +42,8 @@ int UpdateAtkFile(const std::string& atkPath, const CCrystal& crystal);
 }  // namespace TranSIESTA
 
 // The action TranSIESTAConvOutput on the output log. 1, or -1 when the log
-// cannot be read, holds no cell, or the XSF file cannot be created.
+// cannot be read, holds no cell, is itself named like the XSF file, or the XSF
+// file cannot be created.
 int TranSIESTAConvOutput(const std::string& argument, const std::string& unused);
 
 }  // namespace quorvel

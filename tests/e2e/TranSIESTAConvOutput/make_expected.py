@@ -602,6 +602,14 @@ def failure_cases():
     out += "Error in TranSIESTAConvOutput: No UnitCell::LatticeConstant line in [cut.out].\n" + FINISH
     write_case("log_without_cell", args, {"cut.out": log}, out, {})
 
+    # A log named like the XSF file is left as it is.
+    args = ["--DBDir={TESTDB}", "--Action=TranSIESTAConvOutput", "run.xsf"]
+    log = log_header("run") + cell_block(1.0, [[5, 0, 0], [0, 5, 0], [0, 0, 5]])
+    log += "#   Forces     in eV/Ang\n#\n#\n#\n"
+    out = run_header(args) + "\nATK file    : run.atk\nOutput file : run.out\nXSF file    : run.xsf\n"
+    out += "Error in TranSIESTAConvOutput: The XSF file [run.xsf] would replace the log.\n" + FINISH
+    write_case("log_named_like_its_xsf_file", args, {"run.xsf": log}, out, {})
+
     # No file name at all.
     args = ["--DBDir={TESTDB}", "--Action=transiestaconvoutput"]
     out = run_header(args) + "\nATK file    : .atk\nOutput file : .out\nXSF file    : .xsf\nCan not read [].\n"
