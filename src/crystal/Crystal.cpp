@@ -69,6 +69,29 @@ bool IsSameSite(const CCrystal& crystal, int k, int iAtomType, double x, double 
   return std::sqrt(crystal.GetDistance2(s.x, s.y, s.z, x, y, z)) < crystal.SameSiteTolerance;
 }
 
+// The number of asymmetric sites whose GetAtomTypeName equals name (ignoring
+// case). The names are compared once per atom type, not once per site: a
+// reader adding ten thousand atoms one by one would otherwise compare fifty
+// million names for every step of a trajectory.
+int CountAsymSitesNamed(const CCrystal& crystal, const std::string& name) {
+  // Per type: 1 when its name (its Label when the Name is empty) matches, 0
+  // when not, -1 when it has neither, so that its sites go by their own labels.
+  std::vector<signed char> match(static_cast<size_t>(std::max(crystal.nAtomTypes, 0)));
+  for (size_t t = 0; t < match.size(); ++t) {
+    const CAtomType& type = crystal.AtomTypes[t];
+    const std::string& typeName = type.Name.empty() ? type.Label : type.Name;
+    match[t] = typeName.empty() ? -1 : (EqualNoCase(typeName, name) ? 1 : 0);
+  }
+  int count = 0;
+  for (int i = 0; i < crystal.nAtomAsymSites; ++i) {
+    const CAtomSite& site = crystal.AtomAsymSites[i];
+    int m = (site.iAtomType >= 0 && site.iAtomType < crystal.nAtomTypes) ? match[site.iAtomType] : -1;
+    if (m < 0) m = EqualNoCase(site.Label, name) ? 1 : 0;
+    count += m;
+  }
+  return count;
+}
+
 }  // namespace
 
 CCrystal::CCrystal() {
@@ -286,18 +309,16 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
                               double y, double z, double fx, double fy, double fz) {
   AddAtomType(typeName, 0.0, true);
 
-  std::string siteLabel = label;
-  if (siteLabel.empty()) {
-    int count = 0;
-    for (int i = 0; i < nAtomAsymSites; ++i)
-      if (EqualNoCase(GetAtomTypeName(AtomAsymSites[i]), typeName)) ++count;
-    siteLabel = typeName + std::to_string(count + 1);
-  }
-
+  // A full table refuses the site before a label is made for it: the label
+  // would not be used, and counting the sites for every refused line of a
+  // file with millions of atoms would take hours.
   if (nAtomAsymSites >= nMaxAtomAsymSites) {
     std::printf("nAtomAsymSites [%d] exceeds maximum [%d].\n", nAtomAsymSites, nMaxAtomAsymSites);
     return nAtomAsymSites;
   }
+
+  std::string siteLabel = label;
+  if (siteLabel.empty()) siteLabel = typeName + std::to_string(CountAsymSitesNamed(*this, typeName) + 1);
 
   CAtomSite& site = AtomAsymSites[nAtomAsymSites];
   site = CAtomSite();
