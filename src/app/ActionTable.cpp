@@ -1,5 +1,8 @@
 #include "app/ActionTable.h"
 
+#include "programs/other/DVXa.h"
+#include "programs/wien2k/WIENDOS.h"
+
 namespace quorvel {
 
 // Adding an action is adding a row here and its handler in its subsystem.
@@ -8,12 +11,12 @@ const ActionEntry kActions[] = {
     {"UpdateFILE05", "Update Input .f05 file with sn=%d.\n", true, nullptr},
     {"AddHistoryCSV", "Make History CSV File from Input .f06 file.\n", false, nullptr},
     {"PWScfConvOutput", "Make XSF file from PWScf Output.\n", false, nullptr},
-    {"DVXaF01Conv", "Convert F01 file.\n", false, nullptr},
+    {"DVXaF01Conv", "Convert F01 file.\n", false, DVXaF01Conv},
     {"VASPConvCONTCAR", "Convert VASP INCAR/CONTCAR files.\n", false, nullptr},
     {"VASPMakeXSF", "Make XSF file from VASP CONTCAR files.\n", false, nullptr},
     {"TranSIESTAConvOutput", "Make XSF file from TranSIESTA-C Output.\n", false, nullptr},
     {"CASTEPConvOutput", "Make CAR/XSF file from CASTEP .castep file.\n", false, nullptr},
-    {"WIENConvDOS", "Make DOS.CSV file from WIEN2k .int/.dos* files.\n", false, nullptr},
+    {"WIENConvDOS", "Make DOS.CSV file from WIEN2k .int/.dos* files.\n", false, WIENConvDOS},
     {"WIENMakeCIFFromStruct", "Make CIF file from WIEN2k .struct file.\n", false, nullptr},
     {"GULPMakeCIFFromInput", "Make CIF file from GULP .inp file.\n", false, nullptr},
     {"ShowCIFInf", "Show CIF Information.\n", false, nullptr},
