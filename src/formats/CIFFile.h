@@ -74,6 +74,11 @@ class CCIFFile {
 
  private:
   std::unique_ptr<LineReader> file_;  // open only inside Read
+  // The open file read once by Open: every line as the line reader delivers
+  // it, each ended by a '\0'. FindTag and the loops walk this text instead of
+  // rereading the file for every tag.
+  std::string lines_;
+  size_t next_ = 0;  // offset in lines_ of the next line to read
 };
 
 }  // namespace quorvel

@@ -1,0 +1,362 @@
+#include "formats/CIFFile.h"
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "app/TextUtil.h"
+
+namespace quorvel {
+
+namespace {
+
+// The line at offset next of the text read by Open, advancing next past it;
+// null at the end of the file.
+const char* NextLineIn(const std::string& lines, size_t& next) {
+  if (next >= lines.size()) return nullptr;
+  const char* line = lines.data() + next;
+  next += std::strlen(line) + 1;
+  return line;
+}
+
+// Rewinds and returns the first line that begins with tag (bytes compared over
+// the tag's length), leaving next just after it; null at the end of the file,
+// with next left at the end, so a loop read after a missing tag has no rows.
+const char* FindLineIn(const std::string& lines, size_t& next, const char* tag) {
+  next = 0;
+  const size_t n = std::strlen(tag);
+  while (const char* line = NextLineIn(lines, next))
+    if (std::strncmp(line, tag, n) == 0) return line;
+  return nullptr;
+}
+
+// A loop ends at an empty line, at the next tag and at the next loop_.
+bool EndsLoop(const std::string& text) { return text.empty() || text[0] == '_' || text == "loop_"; }
+
+// Files with more rows than a table holds keep the rows that fit; the rest of
+// the loop is not read, and the user is told once which file and which limit.
+void PrintTableFull(const std::string& path, int limit, const char* what) {
+  std::printf("Error in CCIFFile::Read: [%s] has more than %d %s; only the first %d are read.\n", path.c_str(), limit,
+              what, limit);
+}
+
+template <typename T>
+void Release(std::vector<T>& v) {
+  std::vector<T>().swap(v);
+}
+
+// Cuts a site row at single spaces into its first eight fields (label, type
+// symbol, multiplicity, Wyckoff symbol, x, y, z, occupancy). Blanks before
+// every field but the first are skipped. A field counts only when a space
+// follows it; the result is the number of fields that do (8 for a full row).
+int CutSiteFields(std::string& row, const char* fields[8]) {
+  char* p = &row[0];
+  for (int k = 0; k < 8; ++k) {
+    if (k > 0) p = SkipBlanks(p);
+    char* space = std::strchr(p, ' ');
+    if (!space) return k;
+    *space = '\0';
+    fields[k] = p;
+    p = space + 1;
+  }
+  return 8;
+}
+
+}  // namespace
+
+CCIFFile::CCIFFile() {
+  AllocateAtomTypes(kDefaultAtomTypes);
+  AllocateAtomSites(kDefaultAtomSites);
+}
+
+CCIFFile::~CCIFFile() { Close(); }
+
+CCIFFile::CCIFFile(const CCIFFile& other) { *this = other; }
+
+// Every field of the record is copied, the row tables with their capacities.
+// An open file is not: it belongs to the Read in progress of its own record.
+CCIFFile& CCIFFile::operator=(const CCIFFile& other) {
+  if (this == &other) return *this;
+  Path = other.Path;
+  DataName = other.DataName;
+  AuditCreationDate = other.AuditCreationDate;
+  AuditCreationMethod = other.AuditCreationMethod;
+  DatabaseCode = other.DatabaseCode;
+  SystematicName = other.SystematicName;
+  MineralName = other.MineralName;
+  CompoundSource = other.CompoundSource;
+  FormulaStructural = other.FormulaStructural;
+  FormulaSum = other.FormulaSum;
+  PublicationTitle = other.PublicationTitle;
+  a = other.a;
+  b = other.b;
+  c = other.c;
+  alpha = other.alpha;
+  beta = other.beta;
+  gamma = other.gamma;
+  Volume = other.Volume;
+  FormulaUnitsZ = other.FormulaUnitsZ;
+  MeasuredDensity = other.MeasuredDensity;
+  SpaceGroupName = other.SpaceGroupName;
+  SpaceGroupNumber = other.SpaceGroupNumber;
+  CellSetting = other.CellSetting;
+  nSymmetryOperations = other.nSymmetryOperations;
+  for (int i = 0; i < kMaxSymmetryOperations; ++i) SymmetryOperations[i] = other.SymmetryOperations[i];
+  nAtomTypes = other.nAtomTypes;
+  nMaxAtomTypes = other.nMaxAtomTypes;
+  AtomTypeSymbols = other.AtomTypeSymbols;
+  OxidationNumbers = other.OxidationNumbers;
+  nAtomSites = other.nAtomSites;
+  nMaxAtomSites = other.nMaxAtomSites;
+  SiteLabels = other.SiteLabels;
+  SiteTypeSymbols = other.SiteTypeSymbols;
+  SiteMultiplicities = other.SiteMultiplicities;
+  SiteWyckoffSymbols = other.SiteWyckoffSymbols;
+  SiteX = other.SiteX;
+  SiteY = other.SiteY;
+  SiteZ = other.SiteZ;
+  SiteOccupancies = other.SiteOccupancies;
+  return *this;
+}
+
+int CCIFFile::AllocateAtomTypes(int count) {
+  Release(AtomTypeSymbols);
+  Release(OxidationNumbers);
+  nAtomTypes = 0;
+  nMaxAtomTypes = 0;
+  if (count < 0) count = 0;
+  try {
+    AtomTypeSymbols.resize(static_cast<size_t>(count));
+    OxidationNumbers.resize(static_cast<size_t>(count), 0.0);
+  } catch (const std::exception&) {
+    // Both arrays or neither.
+    Release(AtomTypeSymbols);
+    Release(OxidationNumbers);
+    return 0;
+  }
+  nMaxAtomTypes = count;
+  return count;
+}
+
+int CCIFFile::AllocateAtomSites(int count) {
+  Release(SiteLabels);
+  Release(SiteTypeSymbols);
+  Release(SiteMultiplicities);
+  Release(SiteWyckoffSymbols);
+  Release(SiteX);
+  Release(SiteY);
+  Release(SiteZ);
+  Release(SiteOccupancies);
+  nAtomSites = 0;
+  nMaxAtomSites = 0;
+  if (count < 0) count = 0;
+  const size_t n = static_cast<size_t>(count);
+  try {
+    SiteLabels.resize(n);
+    SiteTypeSymbols.resize(n);
+    SiteMultiplicities.resize(n, 0);
+    SiteWyckoffSymbols.resize(n);
+    SiteX.resize(n, 0.0);
+    SiteY.resize(n, 0.0);
+    SiteZ.resize(n, 0.0);
+    SiteOccupancies.resize(n, 0.0);
+  } catch (const std::exception&) {
+    // All site arrays or none.
+    return AllocateAtomSites(0);
+  }
+  nMaxAtomSites = count;
+  return count;
+}
+
+int CCIFFile::Open(const std::string& path) {
+  if (file_ && file_->IsOpen()) return -2;
+  auto reader = std::make_unique<LineReader>();
+  if (!reader->Open(path, LineReader::kText)) return -1;
+  // The file is read once, line by line as the line reader delivers it (a line
+  // of more than 4095 characters arrives as several lines). A line is the C
+  // string in the reader's buffer: nothing after a zero byte in it is seen.
+  lines_.clear();
+  next_ = 0;
+  while (reader->ReadLine()) {
+    lines_.append(reader->Line());
+    lines_.push_back('\0');
+  }
+  file_ = std::move(reader);
+  return 1;
+}
+
+void CCIFFile::Close() {
+  file_.reset();
+  std::string().swap(lines_);
+  next_ = 0;
+}
+
+int CCIFFile::FindTag(const char* tag) {
+  if (!tag) return -1;
+  return FindLineIn(lines_, next_, tag) ? 1 : -1;
+}
+
+int CCIFFile::ReadStringTag(const char* tag, std::string& value) {
+  value = "Undefined";
+  const char* text = nullptr;
+  if (tag) {
+    if (const char* line = FindLineIn(lines_, next_, tag)) text = line + std::strlen(tag);
+  } else {
+    text = NextLineIn(lines_, next_);
+  }
+  // Past the last line (an empty file has no first line) the value stays
+  // "Undefined", as for a tag the file lacks.
+  if (!text) return -1;
+  value = text;
+  StripQuotes(value);
+  return 1;
+}
+
+int CCIFFile::ReadIntTag(const char* tag, int& value) {
+  std::string text;
+  int result = ReadStringTag(tag, text);
+  if (result == 1) value = AtoI(text);
+  return result;
+}
+
+int CCIFFile::ReadDoubleTag(const char* tag, double& value) {
+  std::string text;
+  int result = ReadStringTag(tag, text);
+  if (result == 1) value = AtoF(text);
+  return result;
+}
+
+int CCIFFile::Read(const std::string& path) {
+  int opened = Open(path);
+  if (opened < 1) return opened;
+
+  const bool siteIdDialect = FindTag("_symmetry_equiv_pos_site_id") == 1;
+
+  next_ = 0;
+  Path = path;
+  // A tag the file lacks leaves its number as it was. Every file starts from
+  // zero, so that a second file read into the same record never shows (or
+  // scales once more) the numbers of the first.
+  DatabaseCode = 0;
+  a = b = c = 0;
+  alpha = beta = gamma = 0;
+  Volume = FormulaUnitsZ = MeasuredDensity = 0;
+  SpaceGroupNumber = 0;
+
+  ReadStringTag(nullptr, DataName);
+  ReadStringTag("_audit_creation_date", AuditCreationDate);
+  ReadStringTag("_audit_creation_method", AuditCreationMethod);
+  ReadIntTag("_database_code_ICSD", DatabaseCode);
+  ReadStringTag("_chemical_name_systematic", SystematicName);
+  ReadStringTag("_chemical_name_mineral", MineralName);
+  ReadStringTag("_chemical_compound_source", CompoundSource);
+  ReadStringTag("_chemical_formula_structural", FormulaStructural);
+  ReadStringTag("_chemical_formula_sum", FormulaSum);
+  ReadStringTag("_publ_section_title", PublicationTitle);
+  ReadDoubleTag("_cell_length_a", a);
+  ReadDoubleTag("_cell_length_b", b);
+  ReadDoubleTag("_cell_length_c", c);
+  // Angstrom to nm.
+  a *= 0.1;
+  b *= 0.1;
+  c *= 0.1;
+  ReadDoubleTag("_cell_angle_alpha", alpha);
+  ReadDoubleTag("_cell_angle_beta", beta);
+  ReadDoubleTag("_cell_angle_gamma", gamma);
+  ReadDoubleTag("_cell_volume", Volume);
+  Volume *= 0.001;  // A3 to nm3
+  ReadDoubleTag("_cell_formula_units_Z", FormulaUnitsZ);
+  ReadDoubleTag("_exptl_crystal_density_meas", MeasuredDensity);
+  ReadStringTag("_symmetry_space_group_name_H-M", SpaceGroupName);
+  ReadIntTag("_symmetry_Int_Tables_number", SpaceGroupNumber);
+  ReadStringTag("_symmetry_cell_setting", CellSetting);
+
+  // Symmetry operations. Database exports number them: "1<tab>'x, y, z'"
+  // keeps only what follows the tab.
+  FindTag("_symmetry_equiv_pos_as_xyz");
+  nSymmetryOperations = 0;
+  while (const char* line = NextLineIn(lines_, next_)) {
+    if (line[0] == '#') continue;
+    if (siteIdDialect) {
+      if (const char* tab = std::strchr(line, '\t')) line = tab + 1;
+    }
+    std::string text = line;
+    StripQuotes(text);
+    if (EndsLoop(text)) break;
+    if (nSymmetryOperations >= kMaxSymmetryOperations) {
+      PrintTableFull(path, kMaxSymmetryOperations, "symmetry operations");
+      break;
+    }
+    SymmetryOperations[nSymmetryOperations++] = text;
+  }
+
+  // Atom types: symbol, then the oxidation number after a tab or a blank.
+  FindTag("_atom_type_oxidation_number");
+  nAtomTypes = 0;
+  while (const char* line = NextLineIn(lines_, next_)) {
+    std::string text = line;
+    StripQuotes(text);
+    if (EndsLoop(text)) break;
+    if (text[0] == '#') continue;
+    if (nAtomTypes >= nMaxAtomTypes) {
+      PrintTableFull(path, nMaxAtomTypes, "atom types");
+      break;
+    }
+    size_t split = text.find('\t');
+    if (split == std::string::npos) split = text.find(' ');
+    std::string symbol = text;
+    double oxidation = 0;
+    if (split != std::string::npos) {
+      symbol = text.substr(0, split);
+      StripQuotes(symbol);
+      oxidation = AtoF(text.c_str() + split + 1);
+    }
+    AtomTypeSymbols[nAtomTypes] = symbol;
+    OxidationNumbers[nAtomTypes] = oxidation;
+    ++nAtomTypes;
+  }
+
+  // Asymmetric sites, read by position after the last header of the loop.
+  if (!siteIdDialect) {
+    FindTag("_atom_site_calc_flag");
+  } else if (FindTag("_atom_site_B_iso_or_equiv") != 1) {
+    FindTag("_atom_site_attached_hydrogens");
+  }
+  nAtomSites = 0;
+  while (const char* line = NextLineIn(lines_, next_)) {
+    std::string text = line;
+    StripQuotes(text);
+    if (EndsLoop(text)) break;
+    if (text[0] == '#') continue;
+    const char* fields[8] = {};
+    const int nFields = CutSiteFields(text, fields);
+    const int i = nAtomSites;
+    if (i < nMaxAtomSites) {
+      // A row cut short still leaves its leading fields in its slot; they
+      // count for nothing.
+      for (int k = 0; k < nFields; ++k) {
+        switch (k) {
+          case 0: SiteLabels[i] = fields[0]; break;
+          case 1: SiteTypeSymbols[i] = fields[1]; break;
+          case 2: SiteMultiplicities[i] = AtoI(fields[2]); break;
+          case 3: SiteWyckoffSymbols[i] = fields[3]; break;
+          case 4: SiteX[i] = AtoF(fields[4]); break;
+          case 5: SiteY[i] = AtoF(fields[5]); break;
+          case 6: SiteZ[i] = AtoF(fields[6]); break;
+          case 7: SiteOccupancies[i] = AtoF(fields[7]); break;
+        }
+      }
+    } else if (nFields == 8) {
+      PrintTableFull(path, nMaxAtomSites, "atom sites");
+      break;
+    }
+    // A row needs a column after the occupancy; one without ends the loop.
+    if (nFields < 8) break;
+    ++nAtomSites;
+  }
+
+  Close();
+  return 1;
+}
+
+}  // namespace quorvel
