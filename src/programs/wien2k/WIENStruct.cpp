@@ -212,7 +212,8 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
       translationVector[m] = translation[m];
     }
     // Beyond the table's capacity the blocks are read and dropped.
-    if (spaceGroup.nOperations < CSpaceGroup::kMaxOperations) spaceGroup.AddOperation(rotationMatrix, translationVector);
+    if (spaceGroup.nOperations < CSpaceGroup::kMaxOperations)
+      spaceGroup.AddOperation(rotationMatrix, translationVector);
   }
   return 1;
 }
