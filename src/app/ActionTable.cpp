@@ -1,5 +1,6 @@
 #include "app/ActionTable.h"
 
+#include "analysis/StructureReport.h"
 #include "programs/other/DVXa.h"
 #include "programs/wien2k/WIENDOS.h"
 
@@ -19,7 +20,7 @@ const ActionEntry kActions[] = {
     {"WIENConvDOS", "Make DOS.CSV file from WIEN2k .int/.dos* files.\n", false, WIENConvDOS},
     {"WIENMakeCIFFromStruct", "Make CIF file from WIEN2k .struct file.\n", false, nullptr},
     {"GULPMakeCIFFromInput", "Make CIF file from GULP .inp file.\n", false, nullptr},
-    {"ShowCIFInf", "Show CIF Information.\n", false, nullptr},
+    {"ShowCIFInf", "Show CIF Information.\n", false, ShowCIFInf},
     {"CalRDF", "Calculate Radial Distribution Functions.\n", false, nullptr},
     {"CalDistance", "Calculate Distance.\n", false, nullptr},
 };

@@ -57,7 +57,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // An unsigned number at pos: digits with an optional decimal point ("1",
 // "0.5", ".25", "2."), optionally followed by '/' and a non-zero integer
-// denominator ("1/2", "2 / 3"). No exponents: operation texts never use them.
+// denominator ("1/2", "2 / 3").
 bool ParseUnsignedNumber(const std::string& text, size_t& pos, double& value) {
   size_t start = pos;
   size_t nDigits = 0;
@@ -67,6 +67,15 @@ bool ParseUnsignedNumber(const std::string& text, size_t& pos, double& value) {
     while (pos < text.size() && IsDigit(text[pos])) ++pos, ++nDigits;
   }
   if (nDigits == 0) return false;
+  // An exponent, as "%lg" writes translations that are no simple fraction
+  // ("6.24122e-05"), so that every text this program writes reads back.
+  if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+    size_t e = pos + 1;
+    if (e < text.size() && (text[e] == '+' || text[e] == '-')) ++e;
+    if (e >= text.size() || !IsDigit(text[e])) return false;
+    while (e < text.size() && IsDigit(text[e])) ++e;
+    pos = e;
+  }
   value = AtoF(text.substr(start, pos - start));
   size_t next = SkipTextBlanks(text, pos);
   if (next < text.size() && text[next] == '/') {

@@ -323,6 +323,9 @@ TEST(SpaceGroup, ParseOperationTextReadsTheFormsOfRealFiles) {
       {"3/4+z,3/4-x,1/4+y", {{{0, 0, 1}, {-1, 0, 0}, {0, 1, 0}}, {0.75, 0.75, 0.25}}},
       {".5+x,y+1.,z+0.125", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {0.5, 1, 0.125}}},
       {"x,y,z+0.3333", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {0, 0, 0.3333}}},
+      // Translations that are no simple fraction are written with "%lg".
+      {"x,y,z+6.24122e-05", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {0, 0, 6.24122e-05}}},
+      {"x+1e+06,y,z", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {1e6, 0, 0}}},
       // Whole database-export lines: site id, blank, quoted or bare text.
       {"1 'x, y, z'", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {0, 0, 0}}},
       {"12  \"-y+1/2, x, z\"", {{{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}, {0.5, 0, 0}}},
@@ -335,7 +338,7 @@ TEST(SpaceGroup, ParseOperationTextReadsTheFormsOfRealFiles) {
       "a,b,c",      "garbage",      "2x,y,z",      "2*x,y,z",       "1/2x,y,z",    "x/2,y,z",
       "x+x,y,z",    "x-x+y,y,z",    "x,x,z",       "1/2,y,z",       "x+1/2+1/4,y,z", "x+1/0,y,z",
       "x1/2,y,z",   "xy,y,z",       "x y z",       "x++y,y,z",      "x+,y,z",      "x,y,z+.",
-      "x,y,z+1e-3", "x,y,z+1/2/2",  "x;y;z",       "1 'x, y",       "'x,y,z'",     "x,y,z\n#",
+      "x,y,z+1e", "x,y,z+1/2/2",  "x;y;z",       "1 'x, y",       "'x,y,z'",     "x,y,z\n#",
       "x,y,\xe2\x88\x92z",          "x,y,w",       "x,y,z+1/",
   };
   for (const char* text : rejected) {

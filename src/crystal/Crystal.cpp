@@ -1,0 +1,645 @@
+#include "crystal/Crystal.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+#include "app/RunFrame.h"
+#include "app/TextUtil.h"
+#include "numerics/Constants.h"
+
+namespace quorvel {
+
+namespace {
+
+// Avogadro's number as the density has always been computed with.
+constexpr double kAvogadro = 6.02204e23;
+// nm3 to cm3.
+constexpr double kNm3ToCm3 = 1e-21;
+
+// CMyVector's assignment insists on equal lengths; a crystal copy must take
+// whatever length the source has (0 for an unused operation slot).
+void AssignVector(CMyVector& to, const CMyVector& from) {
+  if (from.Size() < 1) {
+    to.Free();
+    return;
+  }
+  to.SetRange(from.Base(), from.Base() + from.Size() - 1);
+  to.Copy(from);
+}
+
+void AssignIntVector(CMyIntVector& to, const CMyIntVector& from) {
+  if (from.Size() < 1) {
+    to.Free();
+    return;
+  }
+  to.SetRange(from.Base(), from.Base() + from.Size() - 1);
+  to.Copy(from);
+}
+
+// The space group's implicit assignment would stop the program on the first
+// operation slot whose vector length differs between the two groups, so the
+// copy is made field by field with the lengths of the source.
+void CopySpaceGroup(CSpaceGroup& to, const CSpaceGroup& from) {
+  to.Name = from.Name;
+  to.Number = from.Number;
+  to.SecondKey = from.SecondKey;
+  to.nOperations = from.nOperations;
+  to.bInversion = from.bInversion;
+  to.nCentring = from.nCentring;
+  for (int j = 0; j < CSpaceGroup::kMaxCentring; ++j) AssignVector(to.Centring[j], from.Centring[j]);
+  for (int i = 0; i < CSpaceGroup::kMaxOperations; ++i) {
+    to.OperationText[i] = from.OperationText[i];
+    AssignVector(to.OperationTranslation[i], from.OperationTranslation[i]);
+    to.OperationRotation[i] = from.OperationRotation[i];  // CMyMatrix re-sizes itself
+  }
+}
+
+// The type part of a name before any "{b}" suffix.
+std::string CutAtBrace(const std::string& name) { return name.substr(0, name.find('{')); }
+
+bool AllFinite(double x, double y, double z) { return std::isfinite(x) && std::isfinite(y) && std::isfinite(z); }
+
+// The one test of "the same site": unit-cell site k has the given type index
+// and lies strictly closer than the tolerance (metric distance, no images).
+bool IsSameSite(const CCrystal& crystal, int k, int iAtomType, double x, double y, double z) {
+  const CAtomSite& s = crystal.AtomSites[k];
+  if (s.iAtomType != iAtomType) return false;
+  return std::sqrt(crystal.GetDistance2(s.x, s.y, s.z, x, y, z)) < crystal.SameSiteTolerance;
+}
+
+}  // namespace
+
+CCrystal::CCrystal() {
+  for (CMyVector& v : LatticeVector) v.SetRange(0, 2);
+  Initialize();
+}
+
+CCrystal::CCrystal(const CCrystal& other) : CCrystal() { Copy(other); }
+
+CCrystal& CCrystal::operator=(const CCrystal& other) {
+  Copy(other);
+  return *this;
+}
+
+// The four database paths and the CIF record are left alone: readers
+// initialize a crystal after the action has given it the paths.
+int CCrystal::Initialize() {
+  SameSiteTolerance = 1e-5;
+  Name.clear();
+  ChemicalName = "None";
+  Pressure = 0;
+  Temperature = 0;
+  Density = 0;
+  Volume = 0;
+  a = b = c = 0;
+  alpha = beta = gamma = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (LatticeVector[i].Size() != 3) LatticeVector[i].SetRange(0, 2);
+    for (int j = 0; j < 3; ++j) {
+      LatticeVector[i][j] = (i == j) ? 1.0 : 0.0;
+      MetricTensor[i][j] = 0;
+    }
+  }
+  FormulaSum.clear();
+  SpaceGroup.Initialize();
+  AllocateAtomTypes(kDefaultAtomTypes);
+  AllocateAtomAsymSites(kDefaultAtomAsymSites);
+  AllocateAtomSites(kDefaultAtomSites);
+  return 1;
+}
+
+void CCrystal::CopyRunDatabasePaths() {
+  NONRELPath = quorvel::NONRELPath;
+  ASFDCPath = quorvel::ASFDCPath;
+  SPGDBPath = quorvel::SPGDBPath;
+}
+
+// A negative capacity is taken as 0; a capacity that cannot be allocated
+// leaves an empty table (capacity 0) rather than ending the run.
+int CCrystal::AllocateAtomTypes(int n) {
+  if (n < 0) n = 0;
+  AtomTypes.clear();
+  AtomTypes.shrink_to_fit();
+  nAtomsInFormula.Free();
+  nMaxAtomTypes = 0;
+  nAtomTypes = 0;
+  try {
+    AtomTypes.resize(static_cast<size_t>(n));
+  } catch (const std::bad_alloc&) {
+    AtomTypes.clear();
+    return 0;
+  }
+  if (n > 0) {
+    if (nAtomsInFormula.SetRange(0, n - 1) < 1) {
+      AtomTypes.clear();
+      return 0;
+    }
+    for (int i = 0; i < n; ++i) nAtomsInFormula[i] = 0;
+  }
+  nMaxAtomTypes = n;
+  return n;
+}
+
+int CCrystal::AllocateAtomAsymSites(int n) {
+  if (n < 0) n = 0;
+  AtomAsymSites.clear();
+  AtomAsymSites.shrink_to_fit();
+  nMaxAtomAsymSites = 0;
+  nAtomAsymSites = 0;
+  try {
+    AtomAsymSites.resize(static_cast<size_t>(n));
+  } catch (const std::bad_alloc&) {
+    AtomAsymSites.clear();
+    return 0;
+  }
+  nMaxAtomAsymSites = n;
+  return n;
+}
+
+int CCrystal::AllocateAtomSites(int n) {
+  if (n < 0) n = 0;
+  AtomSites.clear();
+  AtomSites.shrink_to_fit();
+  nMaxAtomSites = 0;
+  nAtomSites = 0;
+  try {
+    AtomSites.resize(static_cast<size_t>(n));
+  } catch (const std::bad_alloc&) {
+    AtomSites.clear();
+    return 0;
+  }
+  nMaxAtomSites = n;
+  return n;
+}
+
+void CCrystal::SetLatticeParameters(double a_, double b_, double c_, double alpha_, double beta_, double gamma_) {
+  a = a_;
+  b = b_;
+  c = c_;
+  alpha = alpha_;
+  beta = beta_;
+  gamma = gamma_;
+}
+
+// Standard orientation: a along x, b in the x-y plane, c with a non-negative
+// z component.
+int CCrystal::CalculateLatticeVectors() {
+  double ca = std::cos(alpha * kDegToRad);
+  double cb = std::cos(beta * kDegToRad);
+  double cg = std::cos(gamma * kDegToRad);
+  double sg = std::sin(gamma * kDegToRad);
+  double t = (ca - cb * cg) / sg;
+  // u = sin(beta) * sqrt(1 - (t/sin(beta))^2), written without the division
+  // so that beta of 0 or 180 degrees does not divide by zero; angles that cannot close a cell make
+  // the radicand negative, and the third vector then lies flat (u = 0).
+  double u2 = 1.0 - cb * cb - t * t;
+  double u = u2 > 0 ? std::sqrt(u2) : 0.0;
+
+  LatticeVector[0][0] = a;
+  LatticeVector[0][1] = 0;
+  LatticeVector[0][2] = 0;
+  LatticeVector[1][0] = b * cg;
+  LatticeVector[1][1] = b * sg;
+  LatticeVector[1][2] = 0;
+  LatticeVector[2][0] = c * cb;
+  LatticeVector[2][1] = c * t;
+  LatticeVector[2][2] = c * u;
+
+  const double p[3] = {a, b, c};
+  for (int i = 0; i < 3; ++i) MetricTensor[i][i] = p[i] * p[i];
+  MetricTensor[0][1] = MetricTensor[1][0] = a * b * cg;
+  MetricTensor[0][2] = MetricTensor[2][0] = a * c * cb;
+  MetricTensor[1][2] = MetricTensor[2][1] = b * c * ca;
+
+  Volume = a * b * c * std::sqrt(1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg);
+  return 1;
+}
+
+void CCrystal::SetLatticeVectors(double ax, double ay, double az, double bx, double by, double bz, double cx,
+                                 double cy, double cz) {
+  const double v[3][3] = {{ax, ay, az}, {bx, by, bz}, {cx, cy, cz}};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) LatticeVector[i][j] = v[i][j];
+}
+
+int CCrystal::CalculateLatticeParameters() {
+  double len[3];
+  for (int i = 0; i < 3; ++i) {
+    const CMyVector& v = LatticeVector[i];
+    len[i] = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+  }
+  auto angle = [this, &len](int i, int j) {
+    const CMyVector& u = LatticeVector[i];
+    const CMyVector& v = LatticeVector[j];
+    double cosine = (u[0] * v[0] + u[1] * v[1] + u[2] * v[2]) / (len[i] * len[j]);
+    // Rounding can push the cosine of parallel vectors just past 1.
+    cosine = std::max(-1.0, std::min(1.0, cosine));
+    return std::acos(cosine) * kRadToDeg;
+  };
+  a = len[0];
+  b = len[1];
+  c = len[2];
+  alpha = angle(1, 2);
+  beta = angle(0, 2);
+  gamma = angle(0, 1);
+  return 1;
+}
+
+// Returns the index of the new type; the index of the existing type when a
+// unique name is already present; -1 when the table is full.
+int CCrystal::AddAtomType(const std::string& name, double charge, bool bUnique) {
+  if (nAtomTypes >= nMaxAtomTypes) {
+    std::printf("nAtomTypes [%d] exceeds maximum [%d].\n", nAtomTypes, nMaxAtomTypes);
+    return -1;
+  }
+  int nSameAtom = 0;
+  if (bUnique) {
+    int existing = FindAtomType(name);
+    if (existing >= 0) return existing;
+  } else {
+    for (int i = 0; i < nAtomTypes; ++i)
+      if (EqualNoCase(CutAtBrace(AtomTypes[i].Name), name)) ++nSameAtom;
+  }
+  std::printf("nSameAtom=%d\n", nSameAtom);
+
+  std::string newName = name;
+  if (nSameAtom > 0) {
+    newName += '{';
+    newName += static_cast<char>('a' + nSameAtom);
+    newName += '}';
+    std::printf("   [%s]\n", newName.c_str());
+  }
+
+  CAtomType& type = AtomTypes[nAtomTypes];
+  type = CAtomType();
+  type.Name = newName;
+  type.ReadAtomConfiguration(NONRELPath);
+  type.ReadAtomicWeight(ASFDCPath);
+  type.ReadAtomProperties(name, AtomDBPath);
+  type.Charge = charge;
+  return nAtomTypes++;
+}
+
+// A type that is already present is not an addition, so it is not refused
+// with the full-table message. Returns the index of the type, or -1.
+int CCrystal::AddAtomTypeRecord(const CAtomType& type) {
+  int existing = FindAtomType(type.Name);
+  if (existing >= 0) return existing;
+  if (nAtomTypes >= nMaxAtomTypes) {
+    std::printf("nAtomTypes [%d] exceeds maximum [%d].\n", nAtomTypes, nMaxAtomTypes);
+    return -1;
+  }
+  AtomTypes[nAtomTypes] = type;
+  return nAtomTypes++;
+}
+
+int CCrystal::FindAtomType(const std::string& name) const {
+  for (int i = 0; i < nAtomTypes; ++i)
+    if (EqualNoCase(AtomTypes[i].Name, name)) return i;
+  return -1;
+}
+
+int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeName, double occupancy, double x,
+                              double y, double z, double fx, double fy, double fz) {
+  AddAtomType(typeName, 0.0, true);
+
+  std::string siteLabel = label;
+  if (siteLabel.empty()) {
+    int count = 0;
+    for (int i = 0; i < nAtomAsymSites; ++i)
+      if (EqualNoCase(GetAtomTypeName(AtomAsymSites[i]), typeName)) ++count;
+    siteLabel = typeName + std::to_string(count + 1);
+  }
+
+  if (nAtomAsymSites >= nMaxAtomAsymSites) {
+    std::printf("nAtomAsymSites [%d] exceeds maximum [%d].\n", nAtomAsymSites, nMaxAtomAsymSites);
+    return nAtomAsymSites;
+  }
+
+  CAtomSite& site = AtomAsymSites[nAtomAsymSites];
+  site = CAtomSite();
+  site.iAtomType = FindAtomType(typeName.empty() ? siteLabel : typeName);
+  site.iAsymSite = nAtomAsymSites;
+  site.Label = siteLabel;
+  site.x = x;
+  site.y = y;
+  site.z = z;
+  site.Occupancy = occupancy;
+  site.Force[0] = fx;
+  site.Force[1] = fy;
+  site.Force[2] = fz;
+  return ++nAtomAsymSites;
+}
+
+// A prepared site keeps its type index only while that index names a type of
+// this crystal; otherwise it has no type.
+int CCrystal::AddAtomAsymSiteRecord(const CAtomSite& site) {
+  if (nAtomAsymSites >= nMaxAtomAsymSites) {
+    std::printf("nAtomAsymSites [%d] exceeds maximum [%d].\n", nAtomAsymSites, nMaxAtomAsymSites);
+    return nAtomAsymSites;
+  }
+  CAtomSite& to = AtomAsymSites[nAtomAsymSites];
+  to = site;
+  if (to.iAtomType >= nAtomTypes) to.iAtomType = -1;
+  return ++nAtomAsymSites;
+}
+
+int CCrystal::AddAtomSiteRecord(const CAtomSite& site) {
+  if (nAtomSites >= nMaxAtomSites) {
+    std::printf("nAtomSites [%d] exceeds maximum [%d].\n", nAtomSites, nMaxAtomSites);
+    return nAtomSites;
+  }
+  CAtomSite& to = AtomSites[nAtomSites];
+  to = site;
+  if (to.iAtomType >= nAtomTypes) to.iAtomType = -1;
+  return ++nAtomSites;
+}
+
+// Returns the new nAtomSites. A type index that names no type of this crystal
+// (negative or beyond the types in use) gives a site without type.
+int CCrystal::AddAtomSite(const std::string& label, int iAtomType, int iAsymSite, double occupancy, double x,
+                          double y, double z, double fx, double fy, double fz) {
+  if (nAtomSites >= nMaxAtomSites) {
+    std::printf("nAtomSites [%d] exceeds maximum [%d].\n", nAtomSites, nMaxAtomSites);
+    return nAtomSites;
+  }
+  CAtomSite& site = AtomSites[nAtomSites];
+  site.iAtomType = (iAtomType >= 0 && iAtomType < nAtomTypes) ? iAtomType : -1;
+  site.iAsymSite = iAsymSite;
+  site.Label = label;
+  site.x = x;
+  site.y = y;
+  site.z = z;
+  site.Occupancy = occupancy;
+  site.Force[0] = fx;
+  site.Force[1] = fy;
+  site.Force[2] = fz;
+  return ++nAtomSites;
+}
+
+int CCrystal::CopyAsymSitesToSites() {
+  nAtomSites = 0;
+  for (int i = 0; i < nAtomAsymSites; ++i) {
+    const CAtomSite& s = AtomAsymSites[i];
+    AddAtomSite(s.Label, s.iAtomType, i, s.Occupancy, s.x, s.y, s.z, s.Force[0], s.Force[1], s.Force[2]);
+  }
+  return nAtomSites;
+}
+
+namespace {
+
+// Finds, for the expansion, the same site as the literal scan of
+// FindAtomSite, without visiting every site made so far. The cell [0,1)^3 is
+// cut into bins at least as wide (in fractional units) as the largest
+// fractional offset a distance below the tolerance allows along that axis, so
+// every site that can match lies in the query's bin or a neighbouring one.
+// The candidates are tested with the same distance test as the scan and the
+// lowest matching index is returned, which is the site the scan would find.
+// When the metric is not positive definite or badly conditioned, distances
+// carry no such bound and every query falls back to the literal scan.
+class CSiteGrid {
+ public:
+  explicit CSiteGrid(const CCrystal& crystal) : crystal_(crystal) {
+    const double(*G)[3] = crystal.MetricTensor;
+    double tol = crystal.SameSiteTolerance;
+    // Positive definite: the three leading minors are positive.
+    double m1 = G[0][0];
+    double m2 = G[0][0] * G[1][1] - G[0][1] * G[1][0];
+    double det = G[0][0] * (G[1][1] * G[2][2] - G[1][2] * G[2][1]) - G[0][1] * (G[1][0] * G[2][2] - G[1][2] * G[2][0]) +
+                 G[0][2] * (G[1][0] * G[2][1] - G[1][1] * G[2][0]);
+    if (!(m1 > 0 && m2 > 0 && det > 0) || !(tol > 0) || !std::isfinite(det) || !std::isfinite(tol)) return;
+    // Diagonal of the inverse metric: the squared lengths of the reciprocal
+    // vectors. A fractional offset along axis i is at most
+    // distance * sqrt(Ginv[i][i]).
+    double inv[3] = {(G[1][1] * G[2][2] - G[1][2] * G[2][1]) / det, (G[0][0] * G[2][2] - G[0][2] * G[2][0]) / det,
+                     (G[0][0] * G[1][1] - G[0][1] * G[1][0]) / det};
+    double trace = G[0][0] + G[1][1] + G[2][2];
+    double traceInv = inv[0] + inv[1] + inv[2];
+    // Rounding in the distance is harmless only for a reasonably shaped cell.
+    if (!(inv[0] > 0 && inv[1] > 0 && inv[2] > 0) || !(trace * traceInv < 1e8)) return;
+    for (int i = 0; i < 3; ++i) {
+      // Four times the bound leaves ample room for rounding.
+      double width = 4.0 * tol * std::sqrt(inv[i]);
+      double n = std::floor(1.0 / width);
+      bins_[i] = n >= kMaxBins ? kMaxBins : (n >= 1 ? static_cast<int>(n) : 1);
+    }
+    cells_.resize(static_cast<size_t>(bins_[0]) * bins_[1] * bins_[2]);
+    usable_ = true;
+  }
+
+  int Find(int iAtomType, double x, double y, double z) const {
+    if (!usable_) return crystal_.FindAtomSite(iAtomType, x, y, z);
+    // A position that is not finite is at no finite distance from anything.
+    if (!AllFinite(x, y, z)) return -1;
+    int bx = Bin(0, x), by = Bin(1, y), bz = Bin(2, z);
+    int best = -1;
+    for (int ix = std::max(0, bx - 1); ix <= std::min(bins_[0] - 1, bx + 1); ++ix)
+      for (int iy = std::max(0, by - 1); iy <= std::min(bins_[1] - 1, by + 1); ++iy)
+        for (int iz = std::max(0, bz - 1); iz <= std::min(bins_[2] - 1, bz + 1); ++iz)
+          for (int k : cells_[Index(ix, iy, iz)]) {
+            if (best >= 0 && k >= best) break;  // each bin lists its sites in ascending order
+            if (IsSameSite(crystal_, k, iAtomType, x, y, z)) best = k;
+          }
+    return best;
+  }
+
+  void Add(int k) {
+    if (!usable_) return;
+    const CAtomSite& s = crystal_.AtomSites[k];
+    if (!AllFinite(s.x, s.y, s.z)) return;  // can never match
+    cells_[Index(Bin(0, s.x), Bin(1, s.y), Bin(2, s.z))].push_back(k);
+  }
+
+ private:
+  static constexpr int kMaxBins = 40;
+
+  // Clamping keeps neighbouring positions in neighbouring bins.
+  int Bin(int axis, double f) const {
+    double v = std::floor(f * bins_[axis]);
+    if (!(v > 0)) return 0;
+    if (v >= bins_[axis] - 1) return bins_[axis] - 1;
+    return static_cast<int>(v);
+  }
+  size_t Index(int ix, int iy, int iz) const {
+    return (static_cast<size_t>(ix) * bins_[1] + static_cast<size_t>(iy)) * bins_[2] + static_cast<size_t>(iz);
+  }
+
+  const CCrystal& crystal_;
+  bool usable_ = false;
+  int bins_[3] = {1, 1, 1};
+  std::vector<std::vector<int>> cells_;
+};
+
+}  // namespace
+
+// Operations, centring translations and inversion, outermost first, with the
+// asymmetric sites innermost; the first image of a position wins. Operations
+// that carry only their text (it could not be read as an operation) are
+// skipped: they were reported when they were stored.
+int CCrystal::ExpandAsymSites() {
+  nAtomSites = 0;
+  CSiteGrid grid(*this);
+  int nOperations = std::min(std::max(SpaceGroup.nOperations, 0), static_cast<int>(CSpaceGroup::kMaxOperations));
+  int nCentring = std::min(std::max(SpaceGroup.nCentring, 0), static_cast<int>(CSpaceGroup::kMaxCentring));
+  int nInversion = SpaceGroup.bInversion > 0 ? 1 : 0;
+  for (int i = 0; i < nOperations; ++i) {
+    if (!SpaceGroup.HasNumericForm(i)) continue;
+    for (int j = 0; j < nCentring; ++j) {
+      if (SpaceGroup.Centring[j].Size() != 3) continue;
+      for (int k = 0; k <= nInversion; ++k) {
+        for (int s = 0; s < nAtomAsymSites; ++s) {
+          const CAtomSite& site = AtomAsymSites[s];
+          double x, y, z;
+          SpaceGroup.ApplyOperation(i, j, k, site.x, site.y, site.z, x, y, z);
+          if (grid.Find(site.iAtomType, x, y, z) >= 0) continue;
+          int before = nAtomSites;
+          AddAtomSite(site.Label, site.iAtomType, s, site.Occupancy, x, y, z, 0, 0, 0);
+          if (nAtomSites > before) grid.Add(before);
+        }
+      }
+    }
+  }
+  CalculateDensity();
+  return nAtomSites;
+}
+
+int CCrystal::FindAtomSite(int iAtomType, double x, double y, double z) const {
+  for (int k = 0; k < nAtomSites; ++k)
+    if (IsSameSite(*this, k, iAtomType, x, y, z)) return k;
+  return -1;
+}
+
+double CCrystal::GetDistance2(double x1, double y1, double z1, double x2, double y2, double z2) const {
+  const double(*G)[3] = MetricTensor;
+  double dx = x2 - x1, dy = y2 - y1, dz = z2 - z1;
+  return G[0][0] * dx * dx + G[1][1] * dy * dy + G[2][2] * dz * dz +
+         2.0 * (G[0][1] * dx * dy + G[0][2] * dx * dz + G[1][2] * dy * dz);
+}
+
+// Every site counts with its own occupancy; a site without a type adds nothing.
+double CCrystal::CalculateDensity() {
+  double mass = 0;
+  for (int k = 0; k < nAtomSites; ++k) {
+    const CAtomType* type = TypeOf(AtomSites[k]);
+    if (type) mass += type->AtomicWeight * AtomSites[k].Occupancy;
+  }
+  Density = mass / kAvogadro / (Volume * kNm3ToCm3);
+  return Density;
+}
+
+int CCrystal::CartesianToFractional(double x, double y, double z, double& fx, double& fy, double& fz) const {
+  double m[9];
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) m[i * 3 + j] = LatticeVector[i][j];
+  double det = 0;
+  int result = minver(m, 3, 3, 1e-6, &det);
+  if (result != 0) {
+    std::printf("Error in CCrystal::CartesianToFractional: return of minver is %d\n", result);
+    return 0;
+  }
+  fx = m[0] * x + m[3] * y + m[6] * z;
+  fy = m[1] * x + m[4] * y + m[7] * z;
+  fz = m[2] * x + m[5] * y + m[8] * z;
+  return 1;
+}
+
+void CCrystal::FractionalToCartesian(double x, double y, double z, double& cx, double& cy, double& cz) const {
+  const CMyVector* v = LatticeVector;
+  cx = x * v[0][0] + y * v[1][0] + z * v[2][0];
+  cy = x * v[0][1] + y * v[1][1] + z * v[2][1];
+  cz = x * v[0][2] + y * v[1][2] + z * v[2][2];
+}
+
+// The space group takes the file's own operations, in file order, replacing
+// the identity that Initialize put first: a file without an operation loop
+// has no operations and so no unit-cell sites. The crystal keeps a copy of
+// the record it was built from.
+void CCrystal::BuildFromCIFFile(const CCIFFile& record, const std::string& path) {
+  Initialize();
+  Name = path;
+  ChemicalName = record.SystematicName;
+  SetLatticeParameters(record.a, record.b, record.c, record.alpha, record.beta, record.gamma);
+  CalculateLatticeVectors();
+
+  SpaceGroup.Name = record.SpaceGroupName;
+  SpaceGroup.Number = record.SpaceGroupNumber;
+  SpaceGroup.SecondKey = 1;
+  SpaceGroup.nOperations = 0;
+  int nOperations = std::min(std::max(record.nSymmetryOperations, 0), static_cast<int>(CCIFFile::kMaxSymmetryOperations));
+  for (int i = 0; i < nOperations; ++i) SpaceGroup.AddOperationText(record.SymmetryOperations[i]);
+
+  AllocateAtomTypes(record.nMaxAtomTypes);
+  int nTypes = std::min({record.nAtomTypes, static_cast<int>(record.AtomTypeSymbols.size()),
+                         static_cast<int>(record.OxidationNumbers.size())});
+  for (int i = 0; i < nTypes; ++i) AddAtomType(record.AtomTypeSymbols[i], record.OxidationNumbers[i], true);
+
+  AllocateAtomAsymSites(record.nMaxAtomSites);
+  int nSites = std::min({record.nAtomSites, static_cast<int>(record.SiteLabels.size()),
+                         static_cast<int>(record.SiteTypeSymbols.size()), static_cast<int>(record.SiteX.size()),
+                         static_cast<int>(record.SiteY.size()), static_cast<int>(record.SiteZ.size()),
+                         static_cast<int>(record.SiteOccupancies.size())});
+  for (int i = 0; i < nSites; ++i)
+    AddAtomAsymSite(record.SiteLabels[i], record.SiteTypeSymbols[i], record.SiteOccupancies[i], record.SiteX[i],
+                    record.SiteY[i], record.SiteZ[i], 0, 0, 0);
+
+  if (&record != &CIFFile) CIFFile = record;
+  ExpandAsymSites();
+}
+
+void CCrystal::Copy(const CCrystal& source) {
+  if (&source == this) return;
+  Name = source.Name;
+  Pressure = source.Pressure;
+  Temperature = source.Temperature;
+  Density = source.Density;
+  ChemicalName = source.ChemicalName;
+  Volume = source.Volume;
+  a = source.a;
+  b = source.b;
+  c = source.c;
+  alpha = source.alpha;
+  beta = source.beta;
+  gamma = source.gamma;
+  for (int i = 0; i < 3; ++i) {
+    AssignVector(LatticeVector[i], source.LatticeVector[i]);
+    for (int j = 0; j < 3; ++j) MetricTensor[i][j] = source.MetricTensor[i][j];
+  }
+  CopySpaceGroup(SpaceGroup, source.SpaceGroup);
+
+  // The tables are re-allocated with the source's capacities; sites refer to
+  // their types by index, so they refer to the copy's own types.
+  nMaxAtomTypes = source.nMaxAtomTypes;
+  nAtomTypes = source.nAtomTypes;
+  AtomTypes = source.AtomTypes;
+  AssignIntVector(nAtomsInFormula, source.nAtomsInFormula);
+  nMaxAtomAsymSites = source.nMaxAtomAsymSites;
+  nAtomAsymSites = source.nAtomAsymSites;
+  AtomAsymSites = source.AtomAsymSites;
+  nMaxAtomSites = source.nMaxAtomSites;
+  nAtomSites = source.nAtomSites;
+  AtomSites = source.AtomSites;
+
+  AtomDBPath = source.AtomDBPath;
+  ASFDCPath = source.ASFDCPath;
+  SPGDBPath = source.SPGDBPath;
+  NONRELPath = source.NONRELPath;
+  CIFFile = source.CIFFile;
+  SameSiteTolerance = source.SameSiteTolerance;
+  FormulaSum = source.FormulaSum;
+}
+
+const CAtomType* CCrystal::TypeOf(const CAtomSite& site) const {
+  if (site.iAtomType < 0 || site.iAtomType >= nAtomTypes) return nullptr;
+  return &AtomTypes[site.iAtomType];
+}
+
+std::string CCrystal::GetAtomTypeName(const CAtomSite& site) const {
+  const CAtomType* type = TypeOf(site);
+  if (type && !type->Name.empty()) return type->Name;
+  if (type && !type->Label.empty()) return type->Label;
+  return site.Label;
+}
+
+}  // namespace quorvel
