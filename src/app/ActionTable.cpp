@@ -1,5 +1,7 @@
 #include "app/ActionTable.h"
 
+#include "analysis/Distances.h"
+#include "analysis/RDF.h"
 #include "analysis/StructureReport.h"
 #include "programs/other/DVXa.h"
 #include "programs/wien2k/WIENDOS.h"
@@ -21,8 +23,8 @@ const ActionEntry kActions[] = {
     {"WIENMakeCIFFromStruct", "Make CIF file from WIEN2k .struct file.\n", false, nullptr},
     {"GULPMakeCIFFromInput", "Make CIF file from GULP .inp file.\n", false, nullptr},
     {"ShowCIFInf", "Show CIF Information.\n", false, ShowCIFInf},
-    {"CalRDF", "Calculate Radial Distribution Functions.\n", false, nullptr},
-    {"CalDistance", "Calculate Distance.\n", false, nullptr},
+    {"CalRDF", "Calculate Radial Distribution Functions.\n", false, CalRDF},
+    {"CalDistance", "Calculate Distance.\n", false, CalDistance},
 };
 const int kActionCount = static_cast<int>(sizeof kActions / sizeof kActions[0]);
 

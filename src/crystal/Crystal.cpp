@@ -118,61 +118,42 @@ void CCrystal::CopyRunDatabasePaths() {
 
 // A negative capacity is taken as 0; a capacity that cannot be allocated
 // leaves an empty table (capacity 0) rather than ending the run.
-int CCrystal::AllocateAtomTypes(int n) {
+template <typename Record>
+static int AllocateTable(std::vector<Record>& table, int n, int& nMax, int& nUsed) {
   if (n < 0) n = 0;
-  AtomTypes.clear();
-  AtomTypes.shrink_to_fit();
-  nAtomsInFormula.Free();
-  nMaxAtomTypes = 0;
-  nAtomTypes = 0;
+  table.clear();
+  table.shrink_to_fit();
+  nMax = 0;
+  nUsed = 0;
   try {
-    AtomTypes.resize(static_cast<size_t>(n));
+    table.resize(static_cast<size_t>(n));
   } catch (const std::bad_alloc&) {
-    AtomTypes.clear();
+    table.clear();
     return 0;
   }
+  nMax = n;
+  return n;
+}
+
+int CCrystal::AllocateAtomTypes(int n) {
+  nAtomsInFormula.Free();
+  n = AllocateTable(AtomTypes, n, nMaxAtomTypes, nAtomTypes);
   if (n > 0) {
     if (nAtomsInFormula.SetRange(0, n - 1) < 1) {
       AtomTypes.clear();
+      nMaxAtomTypes = 0;
       return 0;
     }
     for (int i = 0; i < n; ++i) nAtomsInFormula[i] = 0;
   }
-  nMaxAtomTypes = n;
   return n;
 }
 
 int CCrystal::AllocateAtomAsymSites(int n) {
-  if (n < 0) n = 0;
-  AtomAsymSites.clear();
-  AtomAsymSites.shrink_to_fit();
-  nMaxAtomAsymSites = 0;
-  nAtomAsymSites = 0;
-  try {
-    AtomAsymSites.resize(static_cast<size_t>(n));
-  } catch (const std::bad_alloc&) {
-    AtomAsymSites.clear();
-    return 0;
-  }
-  nMaxAtomAsymSites = n;
-  return n;
+  return AllocateTable(AtomAsymSites, n, nMaxAtomAsymSites, nAtomAsymSites);
 }
 
-int CCrystal::AllocateAtomSites(int n) {
-  if (n < 0) n = 0;
-  AtomSites.clear();
-  AtomSites.shrink_to_fit();
-  nMaxAtomSites = 0;
-  nAtomSites = 0;
-  try {
-    AtomSites.resize(static_cast<size_t>(n));
-  } catch (const std::bad_alloc&) {
-    AtomSites.clear();
-    return 0;
-  }
-  nMaxAtomSites = n;
-  return n;
-}
+int CCrystal::AllocateAtomSites(int n) { return AllocateTable(AtomSites, n, nMaxAtomSites, nAtomSites); }
 
 void CCrystal::SetLatticeParameters(double a_, double b_, double c_, double alpha_, double beta_, double gamma_) {
   a = a_;

@@ -9,17 +9,8 @@ import os
 import re
 import sys
 
-ROOT = sys.argv[1] if len(sys.argv) > 1 else "."
-PASSED = FAILED = 0
-
-
-def check(cond, what):
-    global PASSED, FAILED
-    if cond:
-        PASSED += 1
-    else:
-        FAILED += 1
-        print("FAIL:", what)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import ROOT, check, summary  # noqa: E402
 
 
 def read_lines(name):
@@ -194,8 +185,7 @@ def main():
         atomic_masses_iupac2016, chemical_symbols = None, None
     check_nonrel(chemical_symbols)
     check_asfdc(atomic_masses_iupac2016, chemical_symbols)
-    print("%d passed, %d failed" % (PASSED, FAILED))
-    return 1 if FAILED else 0
+    return summary()
 
 
 if __name__ == "__main__":

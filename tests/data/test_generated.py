@@ -12,17 +12,8 @@ import subprocess
 import sys
 import tempfile
 
-ROOT = sys.argv[1] if len(sys.argv) > 1 else "."
-PASSED = FAILED = 0
-
-
-def check(cond, what):
-    global PASSED, FAILED
-    if cond:
-        PASSED += 1
-    else:
-        FAILED += 1
-        print("FAIL:", what)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import ROOT, check, summary  # noqa: E402
 
 
 def committed(name):
@@ -50,8 +41,7 @@ def main():
             check(made == committed(name),
                   "%s differs: %s" % (name, first_difference(committed(name), made)))
         print("python3-spglib not installed: spgra not compared")
-        print("%d passed, %d failed" % (PASSED, FAILED))
-        return 1 if FAILED else 77
+        return summary(77)
 
     with tempfile.TemporaryDirectory() as out:
         run = subprocess.run([sys.executable, tool, "--out", out],
@@ -62,8 +52,7 @@ def main():
             made = open(path, "rb").read() if os.path.exists(path) else b""
             check(made == committed(name),
                   "%s differs: %s" % (name, first_difference(committed(name), made)))
-    print("%d passed, %d failed" % (PASSED, FAILED))
-    return 1 if FAILED else 0
+    return summary()
 
 
 if __name__ == "__main__":

@@ -9,17 +9,8 @@ import re
 import sys
 from fractions import Fraction
 
-ROOT = sys.argv[1] if len(sys.argv) > 1 else "."
-PASSED = FAILED = 0
-
-
-def check(cond, what):
-    global PASSED, FAILED
-    if cond:
-        PASSED += 1
-    else:
-        FAILED += 1
-        print("FAIL:", what)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import ROOT, check, summary  # noqa: E402
 
 
 # --- reading ---------------------------------------------------------------
@@ -299,8 +290,7 @@ def main():
     check(len(read_spg(lines, 167, 2)[1]) == 12, "R -3 c:R does not load 12 operations")
     check(read_spg(lines, 1, 1) == ("P 1", ["x,y,z"]), "P 1 does not load the identity alone")
 
-    print("%d passed, %d failed" % (PASSED, FAILED))
-    return 1 if FAILED else 0
+    return summary()
 
 
 if __name__ == "__main__":

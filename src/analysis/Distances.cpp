@@ -1,0 +1,60 @@
+#include "analysis/Distances.h"
+
+#include <cstdio>
+
+#include "analysis/NeighbourSearch.h"
+#include "analysis/RDF.h"
+#include "app/Options.h"
+#include "app/TextUtil.h"
+#include "crystal/Crystal.h"
+
+namespace quorvel {
+
+int ListDistances(const CCrystal& crystal, const std::string& outPath) {
+  double rmax = GetOptionDouble("MaximumDistance");
+  double rmin = GetOptionDouble("MinimumDistance");
+  CNeighbourSearch search;
+  if (!search.Prepare(crystal, rmax, "ListDistances")) return 0;
+  std::printf("Lattice parameters: %lg %lg %lg  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
+              crystal.beta, crystal.gamma);
+  std::printf("MaximumDistance: %lg A\n", rmax);
+  std::printf("  Lattice Range: %d %d %d\n", search.Range(0), search.Range(1), search.Range(2));
+
+  FilePtr file = OpenFilePtr(outPath, "w");
+  if (!file) {
+    std::printf("Error: Can not write to [%s].\n", outPath.c_str());
+    return 0;
+  }
+  // Lines in search order (centre, translation, unit-cell site), not sorted;
+  // a pair of two asymmetric-unit atoms is listed from both sides.
+  for (int ia = 0; ia < crystal.nAtomAsymSites; ++ia) {
+    const CAtomSite* centre = search.Centre(ia);
+    if (!centre) continue;
+    double c[3], cc[3];
+    FoldPosition(*centre, c);
+    crystal.FractionalToCartesian(c[0], c[1], c[2], cc[0], cc[1], cc[2]);
+    search.ForEachImage(c, [&](const CNeighbourSearch::Image& image) {
+      if (!(rmin <= image.d && image.d <= rmax)) return;
+      double r[3];
+      crystal.FractionalToCartesian(image.position[0], image.position[1], image.position[2], r[0], r[1], r[2]);
+      // The F triple of the neighbour names the atom in the cell; its R
+      // triple is the position of the image.
+      std::fprintf(file.get(),
+                   "%4s - %4s   %14.6lg A  F(%6.4f %6.4f %6.4f)-(%6.4f %6.4f %6.4f) R(%6.3f %6.3f %6.3f)A-(%6.3f "
+                   "%6.3f %6.3f)A\n",
+                   centre->Label.c_str(), crystal.AtomSites[image.j].Label.c_str(), image.d, c[0], c[1], c[2],
+                   image.folded[0], image.folded[1], image.folded[2], cc[0] * 10.0, cc[1] * 10.0, cc[2] * 10.0,
+                   r[0] * 10.0, r[1] * 10.0, r[2] * 10.0);
+    });
+  }
+  return 1;
+}
+
+int CalDistance(const std::string& cifPath, const std::string& outPath) {
+  CCrystal crystal;
+  if (!ReadCIFStructure(cifPath, crystal)) return -1;
+  ListDistances(crystal, outPath);
+  return 1;
+}
+
+}  // namespace quorvel

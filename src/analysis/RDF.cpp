@@ -1,0 +1,270 @@
+#include "analysis/RDF.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <new>
+#include <vector>
+
+#include "analysis/NeighbourSearch.h"
+#include "app/Options.h"
+#include "app/TextUtil.h"
+#include "crystal/Crystal.h"
+
+namespace quorvel {
+
+namespace {
+
+// Doubles that the histograms of one analysis may hold in all: 128 MB. With
+// 20 atom types this allows about 40,000 bins, with 100 types about 1,600.
+constexpr double kMaxTableValues = 16777216.0;
+
+// The name of a type in file names and column headers: its Name, else its
+// Label, else nothing.
+const std::string& TypeName(const CAtomType& type) { return type.Name.empty() ? type.Label : type.Name; }
+
+// The tables are sized by the crystal's own number of atom types, so a
+// crystal with many types is analysed completely.
+int TypeCount(const CCrystal& crystal) {
+  return std::max(0, std::min(crystal.nAtomTypes, static_cast<int>(crystal.AtomTypes.size())));
+}
+
+// The type index of a site as a row or column of the tables, or -1: a site
+// without a type has no row or column and is left out of the analysis.
+int TableIndex(const CAtomSite& site, int nTypes) {
+  return site.iAtomType >= 0 && site.iAtomType < nTypes ? site.iAtomType : -1;
+}
+
+// The bins: rmax in Å from MaximumDistance, nMesh bins (201 when the option
+// asks for fewer than 3), each dr wide.
+struct CBins {
+  double rmax = 0;
+  int nMesh = 0;
+  double dr = 0;
+
+  // Bin of a distance d <= rmax. The last bin also takes what rounding might
+  // push beyond it.
+  int Of(double d) const {
+    double q = d / dr;
+    return q < nMesh - 1 ? static_cast<int>(q) : nMesh - 1;
+  }
+  double R(int k) const { return k * dr; }
+};
+
+// Reads the bins and prepares the search. A cut-off of 0 or less has no bins
+// to count in; a table beyond kMaxTableValues (nMesh 2147483647, say) is
+// refused rather than allocated. Returns false after printing why.
+bool SetUp(const CCrystal& crystal, const char* caller, int tablesPerType, CBins& bins, CNeighbourSearch& search) {
+  bins.rmax = GetOptionDouble("MaximumDistance");
+  bins.nMesh = GetOptionInt("nMesh");
+  if (bins.nMesh < 3) bins.nMesh = 201;
+  bins.dr = bins.rmax / (bins.nMesh - 1);
+  if (!(bins.rmax > 0)) {
+    std::printf("Error in %s: MaximumDistance [%lg] A must be above 0.\n", caller, bins.rmax);
+    return false;
+  }
+  if (!search.Prepare(crystal, bins.rmax, caller)) return false;
+  double nTypes = TypeCount(crystal);
+  double perBin = nTypes * (nTypes + tablesPerType);
+  if (perBin * bins.nMesh > kMaxTableValues) {
+    std::printf("Error in %s: nMesh [%d] is too large for %d atom types (at most %.0f bins).\n", caller, bins.nMesh,
+                TypeCount(crystal), std::floor(kMaxTableValues / perBin));
+    return false;
+  }
+  return true;
+}
+
+// A zero-filled table, or false when it cannot be allocated.
+bool Allocate(std::vector<double>& table, size_t n) {
+  try {
+    table.assign(n, 0.0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+std::string FileName(int mode, const std::string& centre, const std::string& neighbour) {
+  if (mode == 1) return Format("%s-%s-Final-RDF.csv", centre.c_str(), neighbour.c_str());
+  if (mode == 2) return Format("%s-%s-Averaged-RDF.csv", centre.c_str(), neighbour.c_str());
+  return Format("%s-%s-RDF.csv", centre.c_str(), neighbour.c_str());
+}
+
+std::string CNFileName(int mode, const std::string& centre, const std::string& neighbour, int CN) {
+  if (mode == 1) return Format("%s-%s-Final-RDF-CN%d.csv", centre.c_str(), neighbour.c_str(), CN);
+  if (mode == 2) return Format("%s-%s-Averaged-RDF-CN%d.csv", centre.c_str(), neighbour.c_str(), CN);
+  return Format("%s-%s-RDF-CN%d.csv", centre.c_str(), neighbour.c_str(), CN);
+}
+
+// One CSV table: r, the value of each bin divided by divisor, and the running
+// sum from bin 1 on (bin 0 holds the centre itself).
+void WriteTable(const std::string& fileName, const std::string& centre, const std::string& neighbour,
+                const double* values, const CBins& bins, double divisor) {
+  std::printf("Writing to [%s]...\n", fileName.c_str());
+  FilePtr file = OpenFilePtr(fileName, "w");
+  if (!file) {
+    std::printf("Error: Can not write to [%s].\n", fileName.c_str());
+    return;
+  }
+  std::fprintf(file.get(), "r(A),RDF(%s-%s),RCN(%s-%s)\n", centre.c_str(), neighbour.c_str(), centre.c_str(),
+               neighbour.c_str());
+  double sum = 0;
+  for (int k = 0; k < bins.nMesh; ++k) {
+    double g = values[k] / divisor;
+    if (k > 0) sum += g;
+    std::fprintf(file.get(), "%g,%g,%g\n", bins.R(k), g, sum);
+  }
+}
+
+}  // namespace
+
+int CalculateRDF(const CCrystal& crystal, int mode) {
+  CBins bins;
+  CNeighbourSearch search;
+  if (!SetUp(crystal, "CalculateRDF", 0, bins, search)) return -1;
+  std::printf("Lattice parameters: %lg %lg %lg  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
+              crystal.beta, crystal.gamma);
+  std::printf("MaximumDistance: %lg A\n", bins.rmax);
+  std::printf("nMesh: %d\n", bins.nMesh);
+  std::printf("  Lattice Range: %d %d %d\n", search.Range(0), search.Range(1), search.Range(2));
+
+  const int nTypes = TypeCount(crystal);
+  const size_t nMesh = static_cast<size_t>(bins.nMesh);
+  // table[centre type][neighbour type][bin]: occupancy-weighted neighbours.
+  std::vector<double> table;
+  if (!Allocate(table, static_cast<size_t>(nTypes) * nTypes * nMesh)) {
+    std::printf("Error in CalculateRDF: No enough memory.\n");
+    return -1;
+  }
+  std::vector<int> nCounted(static_cast<size_t>(nTypes), 0);
+
+  for (int ia = 0; ia < crystal.nAtomAsymSites; ++ia) {
+    const CAtomSite* centre = search.Centre(ia);
+    if (!centre) continue;
+    int i = TableIndex(*centre, nTypes);
+    if (i < 0) continue;
+    double c[3];
+    FoldPosition(*centre, c);
+    ++nCounted[static_cast<size_t>(i)];
+    double* row = &table[static_cast<size_t>(i) * nTypes * nMesh];
+    search.ForEachImage(c, [&](const CNeighbourSearch::Image& image) {
+      if (!(image.d <= bins.rmax)) return;
+      const CAtomSite& neighbour = crystal.AtomSites[image.j];
+      int j = TableIndex(neighbour, nTypes);
+      if (j < 0) return;
+      row[static_cast<size_t>(j) * nMesh + bins.Of(image.d)] += neighbour.Occupancy;
+    });
+  }
+
+  for (int i = 0; i < nTypes; ++i) {
+    const std::string& centreName = TypeName(crystal.AtomTypes[i]);
+    if (nCounted[static_cast<size_t>(i)] == 0) {
+      std::printf(" nCountedAtom for %s is zero. Skipped.\n", centreName.c_str());
+      continue;
+    }
+    for (int j = 0; j < nTypes; ++j) {
+      const std::string& neighbourName = TypeName(crystal.AtomTypes[j]);
+      WriteTable(FileName(mode, centreName, neighbourName), centreName, neighbourName,
+                 &table[(static_cast<size_t>(i) * nTypes + j) * nMesh], bins, nCounted[static_cast<size_t>(i)]);
+    }
+  }
+  return 1;
+}
+
+int CalculateCNRDF(const CCrystal& crystal, int CN, int mode) {
+  CBins bins;
+  CNeighbourSearch search;
+  if (!SetUp(crystal, "CalculateCNRDF", 1, bins, search)) return -1;
+
+  const int nTypes = TypeCount(crystal);
+  const size_t nMesh = static_cast<size_t>(bins.nMesh);
+  // table[centre type][neighbour type][bin]: +1 where a centre's CN-th
+  // neighbour is reached, -1 where its (CN+1)-th is; neighbours[type][bin]
+  // holds the neighbours of one centre.
+  std::vector<double> table, neighbours;
+  if (!Allocate(table, static_cast<size_t>(nTypes) * nTypes * nMesh) ||
+      !Allocate(neighbours, static_cast<size_t>(nTypes) * nMesh)) {
+    std::printf("Error in CalculateCNRDF: No enough memory.\n");
+    return -1;
+  }
+  // Counts are compared as doubles holding whole numbers, so that CN + 1
+  // cannot overflow and no occupancy sum overflows an integer.
+  const double cn = CN;
+
+  for (int ia = 0; ia < crystal.nAtomAsymSites; ++ia) {
+    const CAtomSite* centre = search.Centre(ia);
+    if (!centre) continue;
+    int i = TableIndex(*centre, nTypes);
+    if (i < 0) continue;
+    double c[3];
+    FoldPosition(*centre, c);
+    std::fill(neighbours.begin(), neighbours.end(), 0.0);
+    search.ForEachImage(c, [&](const CNeighbourSearch::Image& image) {
+      if (!(image.d <= bins.rmax)) return;
+      const CAtomSite& neighbour = crystal.AtomSites[image.j];
+      int j = TableIndex(neighbour, nTypes);
+      if (j < 0) return;
+      neighbours[static_cast<size_t>(j) * nMesh + bins.Of(image.d)] += neighbour.Occupancy;
+    });
+
+    for (int j = 0; j < nTypes; ++j) {
+      const double* counts = &neighbours[static_cast<size_t>(j) * nMesh];
+      double* row = &table[(static_cast<size_t>(i) * nTypes + j) * nMesh];
+      // Bin 0 holds the centre itself and is not counted. A count that jumps
+      // over CN in one bin leaves the table unchanged.
+      double count = 0;
+      bool bReached = false;
+      for (size_t k = 1; k < nMesh; ++k) {
+        count = std::trunc(count + counts[k]);
+        if (!bReached && count == cn) {
+          bReached = true;
+          row[k] += 1;
+        }
+        if (count >= cn + 1) {
+          if (bReached) row[k] -= 1;
+          break;
+        }
+      }
+    }
+  }
+
+  for (int i = 0; i < nTypes; ++i) {
+    const std::string& centreName = TypeName(crystal.AtomTypes[i]);
+    for (int j = 0; j < nTypes; ++j) {
+      const std::string& neighbourName = TypeName(crystal.AtomTypes[j]);
+      WriteTable(CNFileName(mode, centreName, neighbourName, CN), centreName, neighbourName,
+                 &table[(static_cast<size_t>(i) * nTypes + j) * nMesh], bins, 1.0);
+    }
+  }
+  return 1;
+}
+
+bool ReadCIFStructure(const std::string& path, CCrystal& crystal) {
+  std::printf("CIF File: %s\n", path.c_str());
+  crystal.CopyRunDatabasePaths();
+  // The crystal keeps the record it was built from.
+  if (crystal.CIFFile.Read(path) < 1) {
+    // CalDistance reports an unreadable file with this same text.
+    std::printf("Error in CalRDF: Can not read [%s].\n", path.c_str());
+    return false;
+  }
+  crystal.BuildFromCIFFile(crystal.CIFFile, path);
+  return true;
+}
+
+int CalRDF(const std::string& path, const std::string& /*unused*/) {
+  CCrystal crystal;
+  if (!ReadCIFStructure(path, crystal)) return -1;
+  if (GetOptionInt("CalcRDF") != 0) {
+    std::printf("Calculate RDF.\n");
+    CalculateRDF(crystal, 0);
+  }
+  int CN = GetOptionInt("CoordinationNumber");
+  if (CN > 0) {
+    std::printf("Coordination Number: %d\n", CN);
+    CalculateCNRDF(crystal, CN, 0);
+  }
+  return 1;
+}
+
+}  // namespace quorvel

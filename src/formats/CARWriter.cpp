@@ -1,0 +1,71 @@
+#include "formats/CARWriter.h"
+
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+#include "app/Platform.h"
+#include "app/TextUtil.h"
+#include "crystal/Crystal.h"
+
+namespace quorvel {
+
+namespace {
+
+const char* const kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// English abbreviations whatever the user's locale is.
+const char* Abbreviation(const char* const* names, int count, int index) {
+  return index >= 0 && index < count ? names[index] : "???";
+}
+
+}  // namespace
+
+int WriteCAR(const std::string& path, const CCrystal& crystal) {
+  FilePtr file = OpenFilePtr(path, "w");
+  if (!file) {
+    std::printf("Can not write to [%s].\n", path.c_str());
+    return -1;
+  }
+  std::FILE* f = file.get();
+
+  std::tm now = LocalTimeNow();
+  std::fprintf(f, "!BIOSYM archive 3\n");
+  std::fprintf(f, "PBC=ON\n");
+  // Hour, minute and second padded with blanks, not zeros.
+  std::fprintf(f, "!DATE %3s %3s %2d %2d:%2d:%2d %4d\n", Abbreviation(kWeekdays, 7, now.tm_wday),
+               Abbreviation(kMonths, 12, now.tm_mon), now.tm_mday, now.tm_hour, now.tm_min, now.tm_sec,
+               now.tm_year + 1900);
+  // The cell is written in P1 whatever the crystal's space group: every atom
+  // of the unit cell follows.
+  std::fprintf(f, "PBC  %8.4f  %8.4f  %8.4f  %8.4f  %8.4f  %8.4f (%s)\n", crystal.a * 10.0, crystal.b * 10.0,
+               crystal.c * 10.0, crystal.alpha, crystal.beta, crystal.gamma, "P 1");
+
+  // Running numbers per atom type (Si1, Si2, O1, ...). The table has one
+  // counter for each type of the crystal, however many types it holds.
+  std::vector<int> counters(crystal.AtomTypes.size(), 0);
+  for (int i = 0; i < crystal.nAtomSites && i < static_cast<int>(crystal.AtomSites.size()); ++i) {
+    const CAtomSite& site = crystal.AtomSites[i];
+    const CAtomType* type = crystal.TypeOf(site);
+    // A site without a type is named by its own label and has no element.
+    std::string name = site.Label;
+    std::string element;
+    if (type && site.iAtomType >= 0 && site.iAtomType < static_cast<int>(counters.size())) {
+      int& counter = counters[static_cast<size_t>(site.iAtomType)];
+      ++counter;
+      name = Format("%s%d", type->Name.c_str(), counter);
+      element = type->Name;
+    }
+    double x, y, z;
+    crystal.FractionalToCartesian(site.x, site.y, site.z, x, y, z);
+    std::fprintf(f, "%-5s %14.9f %14.9f %14.9f %-4s %-7s%-7s %-2s %6.3f\n", name.c_str(), x * 10.0, y * 10.0, z * 10.0,
+                 "XXXX", "1", "xx", element.c_str(), 0.0);
+  }
+  std::fprintf(f, "end\n");
+  std::fprintf(f, "end\n");
+  std::fprintf(f, "\n");
+  return 1;
+}
+
+}  // namespace quorvel

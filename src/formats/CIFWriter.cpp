@@ -1,0 +1,114 @@
+#include "formats/CIFWriter.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "app/Platform.h"
+#include "app/TextUtil.h"
+#include "crystal/Crystal.h"
+
+namespace quorvel {
+
+namespace {
+
+// The name a type contributes to the formula: its Name, else its Label, else
+// nothing.
+const std::string& FormulaName(const CAtomType& type) {
+  return type.Name.empty() ? type.Label : type.Name;
+}
+
+// "Si8 O16 ": each type adds its name, its count in the formula and a blank.
+// Only the readers that know the number of atoms of each type fill the
+// counts; other structures show zero counts ("Ti0 O0 ").
+std::string ComposeFormula(const CCrystal& crystal) {
+  std::string formula;
+  for (int i = 0; i < crystal.nAtomTypes && i < static_cast<int>(crystal.AtomTypes.size()); ++i)
+    formula = Format("%s%s%d ", formula.c_str(), FormulaName(crystal.AtomTypes[i]).c_str(),
+                     static_cast<int>(crystal.nAtomsInFormula[i]));
+  return formula;
+}
+
+// Written coordinates lie in the cell: a value a hair below 0 (for example
+// -1e-9 from rounding) moves up by 1e-8 and is written as 0, not 1.
+double CoordinateForCIF(double x) { return FoldToUnitCell(x + 1e-8); }
+
+}  // namespace
+
+int WriteCIF(CCrystal& crystal, const std::string& path) {
+  FilePtr file = OpenFilePtr(path, "w");
+  if (!file) {
+    std::printf("Can not write to [%s].\n", path.c_str());
+    return -1;
+  }
+  std::FILE* f = file.get();
+
+  std::tm now = LocalTimeNow();
+  std::fprintf(f, "data_99999-ICSD\n");
+  std::fprintf(f, "\n");
+  std::fprintf(f, "_audit_creation_date               %4d/%02d/%02d\n", now.tm_year + 1900, now.tm_mon + 1,
+               now.tm_mday);
+  std::fprintf(f, "_audit_creation_method             'Quorvel.exe 0.1'\n");
+  std::fprintf(f, "\n");
+  std::fprintf(f, "_database_code_ICSD                99999\n");
+  std::fprintf(f, "\n");
+  std::fprintf(f, "_chemical_name_systematic          '%s'\n", crystal.ChemicalName.substr(0, 25).c_str());
+
+  // Composed once and kept: a second write of the same crystal shows the same
+  // formula even if the counts changed in between.
+  if (crystal.FormulaSum.empty()) crystal.FormulaSum = ComposeFormula(crystal);
+  std::fprintf(f, "_chemical_formula_structural       '%s'\n", crystal.FormulaSum.c_str());
+  std::fprintf(f, "_chemical_formula_sum              '%s'\n", crystal.FormulaSum.c_str());
+  std::fprintf(f, "\n");
+
+  std::fprintf(f, "_cell_length_a                     %lg\n", crystal.a * 10.0);
+  std::fprintf(f, "_cell_length_b                     %lg\n", crystal.b * 10.0);
+  std::fprintf(f, "_cell_length_c                     %lg\n", crystal.c * 10.0);
+  std::fprintf(f, "_cell_angle_alpha                  %lg\n", crystal.alpha);
+  std::fprintf(f, "_cell_angle_beta                   %lg\n", crystal.beta);
+  std::fprintf(f, "_cell_angle_gamma                  %lg\n", crystal.gamma);
+  std::fprintf(f, "\n");
+
+  const CSpaceGroup& group = crystal.SpaceGroup;
+  std::fprintf(f, "_symmetry_space_group_name_H-M     '%s'\n", group.Name.c_str());
+  std::fprintf(f, "_symmetry_Int_Tables_number        %d\n", group.Number);
+  std::fprintf(f, "\n");
+  std::fprintf(f, "loop_\n");
+  std::fprintf(f, "_symmetry_equiv_pos_as_xyz         \n");
+  for (int i = 0; i < group.nOperations && i < CSpaceGroup::kMaxOperations; ++i)
+    std::fprintf(f, "  '%s'\n", group.OperationText[i].c_str());
+  std::fprintf(f, "\n");
+
+  std::fprintf(f, "loop_\n");
+  std::fprintf(f, "_atom_type_symbol  \n");
+  std::fprintf(f, "_atom_type_oxidation_number        \n");
+  for (int i = 0; i < crystal.nAtomTypes && i < static_cast<int>(crystal.AtomTypes.size()); ++i)
+    std::fprintf(f, "  %8s   %f\n", crystal.AtomTypes[i].Name.c_str(), crystal.AtomTypes[i].Charge);
+  std::fprintf(f, "\n");
+
+  std::fprintf(f, "loop_\n");
+  std::fprintf(f, "_atom_site_label\n");
+  std::fprintf(f, "_atom_site_type_symbol\n");
+  std::fprintf(f, "_atom_site_symmetry_multiplicity\n");
+  std::fprintf(f, "_atom_site_Wyckoff_symbol\n");
+  std::fprintf(f, "_atom_site_fract_x\n");
+  std::fprintf(f, "_atom_site_fract_y\n");
+  std::fprintf(f, "_atom_site_fract_z\n");
+  std::fprintf(f, "_atom_site_occupancy\n");
+  std::fprintf(f, "_atom_site_attached_hydrogens\n");
+  std::fprintf(f, "_atom_site_calc_flag\n");
+  // Every row claims multiplicity 1, Wyckoff letter i, no hydrogens and a
+  // calculated position; the columns after the occupancy also let the CIF
+  // reader take the row as complete.
+  for (int i = 0; i < crystal.nAtomAsymSites && i < static_cast<int>(crystal.AtomAsymSites.size()); ++i) {
+    const CAtomSite& site = crystal.AtomAsymSites[i];
+    std::fprintf(f, "  %8s  %8s  %2d %c  %10.6f  %10.6f  %10.6f  %10.4f %2d %c\n", site.Label.c_str(),
+                 crystal.GetAtomTypeName(site).c_str(), 1, 'i', CoordinateForCIF(site.x), CoordinateForCIF(site.y),
+                 CoordinateForCIF(site.z), site.Occupancy, 0, 'a');
+  }
+  std::fprintf(f, "\n");
+  std::fprintf(f, "\n");
+  std::fprintf(f, "#End of data_99999-ICSD\n");
+  return 1;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,65 @@
+#include "formats/XSFWriter.h"
+
+#include <cmath>
+#include <climits>
+
+#include "app/Platform.h"
+#include "crystal/Crystal.h"
+
+namespace quorvel {
+
+namespace {
+
+// The atomic number is stored as a double; the first column shows it cut
+// toward zero. A site without a type, and a number that is no finite value
+// in the integer range, show 0.
+int AtomicNumberColumn(const CAtomType* type) {
+  if (!type) return 0;
+  double z = std::trunc(type->AtomicNumber);
+  if (!(z >= INT_MIN && z <= INT_MAX)) return 0;
+  return static_cast<int>(z);
+}
+
+void WriteVectorLines(std::FILE* file, const CCrystal& crystal) {
+  for (int i = 0; i < 3; ++i)
+    std::fprintf(file, " %16.10f %16.10f %16.10f\n", crystal.LatticeVector[i][0] * 10.0,
+                 crystal.LatticeVector[i][1] * 10.0, crystal.LatticeVector[i][2] * 10.0);
+}
+
+}  // namespace
+
+// Binary mode, so that every line ends with a single line feed on every
+// platform.
+std::FILE* CreateXSFFile(const std::string& path, int nFrames) {
+  std::FILE* file = OpenFile(path, "wb");
+  if (!file) return nullptr;
+  std::fprintf(file, "ANIMSTEPS %d\n", nFrames);
+  std::fprintf(file, "CRYSTAL\n");
+  std::fprintf(file, "\n");
+  return file;
+}
+
+int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal) {
+  std::fprintf(file, "PRIMVEC %d\n", step);
+  WriteVectorLines(file, crystal);
+  // The conventional cell is written equal to the primitive cell.
+  std::fprintf(file, "CONVVEC %d\n", step);
+  WriteVectorLines(file, crystal);
+  std::fprintf(file, "PRIMCOORD %d\n", step);
+  std::fprintf(file, " %d  1\n", crystal.nAtomSites);
+  for (int i = 0; i < crystal.nAtomSites; ++i) {
+    if (i >= static_cast<int>(crystal.AtomSites.size())) {
+      std::printf("Error: pAtom[%d] is NULL.\n", i);
+      return i;
+    }
+    const CAtomSite& site = crystal.AtomSites[i];
+    // Positions as stored, not wrapped into the cell.
+    double x, y, z;
+    crystal.FractionalToCartesian(site.x, site.y, site.z, x, y, z);
+    std::fprintf(file, "%3d   %12.7f %12.7f %12.7f   %12.7f %12.7f %12.7f\n", AtomicNumberColumn(crystal.TypeOf(site)),
+                 x * 10.0, y * 10.0, z * 10.0, site.Force[0], site.Force[1], site.Force[2]);
+  }
+  return crystal.nAtomSites > 0 ? crystal.nAtomSites : 0;
+}
+
+}  // namespace quorvel

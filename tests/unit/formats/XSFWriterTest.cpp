@@ -1,0 +1,70 @@
+#include "formats/XSFWriter.h"
+
+#include <gtest/gtest.h>
+
+#include "crystal/Crystal.h"
+#include "tests/unit/TestFiles.h"
+#include "tests/unit/formats/TestCrystals.h"
+
+namespace quorvel {
+namespace {
+
+// The cubic cell of 0.5431 nm as the ten-decimal pi makes it: the right
+// angles leave cosines of about 4.5e-11, which show in the tenth decimal of
+// the off-diagonal components (0.5431 nm * 4.49e-11 * 10 = 2.4e-10 A).
+const char* const kCubicVectors =
+    "     5.4310000000     0.0000000000     0.0000000000\n"
+    "     0.0000000002     5.4310000000     0.0000000000\n"
+    "     0.0000000002     0.0000000002     5.4310000000\n";
+
+TEST(XSFWriterTest, HeaderAndFramesOfACubicCell) {
+  TempDir dir;
+  CCrystal crystal;
+  SetCell(crystal, 0.5431, 0.5431, 0.5431, 90, 90, 90);
+  int si = AddTestType(crystal, "Si", 0, 14.0);
+  int x = AddTestType(crystal, "X", 0, 8.9);
+  crystal.AddAtomSite("Si1", si, 0, 1.0, 0.5, 0.5, 0.5, 0.1, -0.2, 0.3);
+  // Not wrapped: x = 1.2 lies outside the cell; the tiny negative y is the
+  // cosine residue of -0.5 * c.
+  crystal.AddAtomSite("X1", x, 1, 1.0, 1.2, 0.0, -0.5, 0, 0, 0);
+
+  std::string path = dir.Path("a.xsf");
+  std::FILE* file = CreateXSFFile(path, 2);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(WriteXSFFrame(file, 1, crystal), 2);
+  CCrystal empty;
+  SetCell(empty, 0.5431, 0.5431, 0.5431, 90, 90, 90);
+  EXPECT_EQ(WriteXSFFrame(file, 2, empty), 0);
+  std::fclose(file);
+
+  std::string expected = std::string("ANIMSTEPS 2\nCRYSTAL\n\n") + "PRIMVEC 1\n" + kCubicVectors + "CONVVEC 1\n" +
+                         kCubicVectors + "PRIMCOORD 1\n" + " 2  1\n" +
+                         " 14      2.7155000    2.7155000    2.7155000      0.1000000   -0.2000000    0.3000000\n"
+                         "  8      6.5172000   -0.0000000   -2.7155000      0.0000000    0.0000000    0.0000000\n" +
+                         "PRIMVEC 2\n" + kCubicVectors + "CONVVEC 2\n" + kCubicVectors + "PRIMCOORD 2\n" + " 0  1\n";
+  EXPECT_EQ(ReadFile(path), expected);
+}
+
+TEST(XSFWriterTest, FailuresAreReported) {
+  TempDir dir;
+  EXPECT_EQ(CreateXSFFile(dir.Path("no/such/dir/a.xsf"), 1), nullptr);
+
+  // A site count beyond the table: the frame stops at the first missing site.
+  CCrystal crystal;
+  SetCell(crystal, 0.3, 0.3, 0.3, 90, 90, 90);
+  crystal.AddAtomSite("A1", -1, 0, 1.0, 0, 0, 0, 0, 0, 0);
+  crystal.nAtomSites = static_cast<int>(crystal.AtomSites.size()) + 1;
+  std::string path = dir.Path("b.xsf");
+  std::FILE* file = CreateXSFFile(path, 1);
+  ASSERT_NE(file, nullptr);
+  testing::internal::CaptureStdout();
+  int missing = static_cast<int>(crystal.AtomSites.size());
+  EXPECT_EQ(WriteXSFFrame(file, 1, crystal), missing);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: pAtom[" + std::to_string(missing) + "] is NULL.\n");
+  std::fclose(file);
+  // The site without a type shows atomic number 0.
+  EXPECT_NE(ReadFile(path).find("\n  0      0.0000000    0.0000000    0.0000000"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvel
