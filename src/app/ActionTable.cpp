@@ -5,6 +5,7 @@
 #include "analysis/StructureReport.h"
 #include "programs/other/DVXa.h"
 #include "programs/wien2k/WIENDOS.h"
+#include "programs/wien2k/WIENStruct.h"
 
 namespace quorvel {
 
@@ -20,7 +21,7 @@ const ActionEntry kActions[] = {
     {"TranSIESTAConvOutput", "Make XSF file from TranSIESTA-C Output.\n", false, nullptr},
     {"CASTEPConvOutput", "Make CAR/XSF file from CASTEP .castep file.\n", false, nullptr},
     {"WIENConvDOS", "Make DOS.CSV file from WIEN2k .int/.dos* files.\n", false, WIENConvDOS},
-    {"WIENMakeCIFFromStruct", "Make CIF file from WIEN2k .struct file.\n", false, nullptr},
+    {"WIENMakeCIFFromStruct", "Make CIF file from WIEN2k .struct file.\n", false, WIENMakeCIFFromStruct},
     {"GULPMakeCIFFromInput", "Make CIF file from GULP .inp file.\n", false, nullptr},
     {"ShowCIFInf", "Show CIF Information.\n", false, ShowCIFInf},
     {"CalRDF", "Calculate Radial Distribution Functions.\n", false, CalRDF},
