@@ -1,16 +1,23 @@
-// The CIF reader on arbitrary files, as the CIF-reading actions use it.
+// The CIF-reading actions' road on arbitrary files: read, build and expand the
+// crystal, write it back as CIF and list its distances (short cut-off).
 #include <cstdint>
 #include <string>
 
 #include "FuzzSupport.h"
+#include "analysis/Distances.h"
+#include "analysis/RDF.h"
+#include "crystal/Crystal.h"
 #include "formats/CIFFile.h"
+#include "formats/CIFWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvel_fuzz::SilenceStdout();
+  quorvel_fuzz::SetOptions({"--MaximumDistance=3", "--MinimumDistance=0.5"});
   std::string path = quorvel_fuzz::WriteScratchFile(data, size, "input.cif");
-  quorvel::CCIFFile record;
-  record.Read(path);
-  quorvel::CCIFFile copy(record);
-  (void)copy;
+  quorvel::CCrystal crystal;
+  if (!quorvel::ReadCIFStructure(path, crystal)) return 0;
+  quorvel::CCrystal copy(crystal);
+  quorvel::WriteCIF(copy, quorvel_fuzz::ScratchDirectory() + "/output.cif");
+  quorvel::ListDistances(crystal, quorvel_fuzz::ScratchDirectory() + "/distances.txt");
   return 0;
 }
