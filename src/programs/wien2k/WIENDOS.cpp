@@ -1,10 +1,10 @@
 #include "programs/wien2k/WIENDOS.h"
 
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "app/LineReader.h"
+#include "app/NumberScan.h"
 #include "app/TextUtil.h"
 
 namespace quorvel {
@@ -204,8 +204,7 @@ int ReadDOSFile(const std::string& path, CMyVector& energy, CMyMatrix& dos, int 
   for (int i = 0; i < nLines; ++i) {
     if (!in.ReadLine()) break;
     double v[1 + kMaxSpectraPerLine];
-    int nRead = std::sscanf(in.Line(), "%lg %lg %lg %lg %lg %lg %lg %lg %lg %lg %lg", &v[0], &v[1], &v[2], &v[3],
-                            &v[4], &v[5], &v[6], &v[7], &v[8], &v[9], &v[10]);
+    const int nRead = ScanNumbers(in.Line(), v, 1 + kMaxSpectraPerLine);
     if (nRead < 1) continue;  // no number on the line: nothing to store
     if (InRange(energy, energy.Base() + i)) energy[energy.Base() + i] = v[0];
     // Spectra past the tenth, and values missing from a short line, keep

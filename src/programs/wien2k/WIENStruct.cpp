@@ -1,10 +1,10 @@
 #include "programs/wien2k/WIENStruct.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "app/LineReader.h"
+#include "app/NumberScan.h"
 #include "app/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFWriter.h"
@@ -36,20 +36,15 @@ constexpr size_t kCellColumnWidth = 10;
 // blank-separated numbers, also when they are not in columns.
 void ReadCellLine(const char* line, double cell[6]) {
   for (int k = 0; k < 6; ++k) cell[k] = 0;
-  bool bRunTogether = false;
   const char* p = line;
-  for (int k = 0; k < 6; ++k) {
-    char* end = nullptr;
-    std::strtod(p, &end);
-    if (end == p) break;
-    if (*end == '.') bRunTogether = true;
-    p = end;
+  double value;
+  for (int k = 0; k < 6 && ScanDouble(p, value); ++k) {
+    if (*p == '.') {
+      for (int m = 0; m < 6; ++m) cell[m] = AtoF(Field(line, m * kCellColumnWidth, kCellColumnWidth));
+      return;
+    }
   }
-  if (bRunTogether) {
-    for (int k = 0; k < 6; ++k) cell[k] = AtoF(Field(line, k * kCellColumnWidth, kCellColumnWidth));
-    return;
-  }
-  std::sscanf(line, "%lg %lg %lg %lg %lg %lg", &cell[0], &cell[1], &cell[2], &cell[3], &cell[4], &cell[5]);
+  ScanNumbers(line, cell, 6);
 }
 
 // An extra position line of an atom of multiplicity above 1 ("      -2:
@@ -67,12 +62,11 @@ bool IsOperationIndexLine(const char* line) {
   return *SkipBlanks(p) == '\0';
 }
 
-// The first blank-separated word of a line.
+// The first word of a line, as "%s" reads it.
 std::string FirstWord(const char* line) {
-  const char* begin = SkipBlanks(line);
-  const char* end = begin;
-  while (*end && !IsWhite(*end)) ++end;
-  return std::string(begin, static_cast<size_t>(end - begin));
+  const char* word = nullptr;
+  size_t length = 0;
+  return ScanWord(line, word, length) ? std::string(word, length) : std::string();
 }
 
 }  // namespace
@@ -204,8 +198,10 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
                     path.c_str(), iOperation, nSymmetry);
         return 1;
       }
-      std::sscanf(in.Line(), "%lg %lg %lg %lg", &rotation[m][0], &rotation[m][1], &rotation[m][2],
-                  &translation[m]);
+      double row[4] = {rotation[m][0], rotation[m][1], rotation[m][2], translation[m]};
+      ScanNumbers(in.Line(), row, 4);
+      for (int n = 0; n < 3; ++n) rotation[m][n] = row[n];
+      translation[m] = row[3];
     }
     for (int m = 0; m < 3; ++m) {
       for (int n = 0; n < 3; ++n) rotationMatrix[m][n] = rotation[m][n];
