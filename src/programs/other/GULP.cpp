@@ -79,32 +79,19 @@ int CGULP::FindSpaceGroupByName(const std::string& key, const std::string& datab
     std::printf("Error in CSpaceGroup::ReadSPG: Can not read [%s].\n", databasePath.c_str());
     return -1;
   }
+  CSPGRecordHeader header;
   while (reader.ReadLine()) {
-    // Header: number, second key, two integers not used here, the count of
-    // operation lines and the name, separated by single blanks; the name is
-    // the rest of the line ("P 1 21/c 1"). A header without its name ends
-    // the scan.
-    char* header = reader.Line();
-    Trim(header);
-    const char* field[6] = {header, nullptr, nullptr, nullptr, nullptr, nullptr};
-    for (int f = 1; f < 6; ++f) {
-      const char* blank = std::strchr(field[f - 1], ' ');
-      if (!blank) return 0;
-      field[f] = blank + 1;
-    }
-    const int recordNumber = AtoI(field[0]);
-    const int recordSecondKey = AtoI(field[1]);
-    const int nLines = AtoI(field[4]);
-    const bool bMatch = NameMatchesKey(field[5], key);
+    if (!ParseSPGRecordHeader(reader.Line(), header)) return 0;
+    const bool bMatch = NameMatchesKey(header.Name.c_str(), key);
     // The record's second line is read in any case, also when the name matched.
     const bool bSecondLine = reader.ReadLine();
     if (bMatch) {
-      number = recordNumber;
-      secondKey = recordSecondKey;
+      number = header.Number;
+      secondKey = header.SecondKey;
       return 1;
     }
     if (!bSecondLine) return 0;
-    for (int i = 0; i < nLines; ++i)
+    for (int i = 0; i < header.nLines; ++i)
       if (!reader.ReadLine()) return 0;
   }
   return 0;
