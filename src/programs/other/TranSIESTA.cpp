@@ -301,9 +301,7 @@ int UpdateAtkFile(const std::string& atkPath, const CCrystal& crystal) {
 }  // namespace TranSIESTA
 
 int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unused*/) {
-  // The base is the argument up to its last '.'.
-  const size_t dot = argument.rfind('.');
-  const std::string base = dot == std::string::npos ? argument : argument.substr(0, dot);
+  const std::string base = CutAtLastDot(argument);
   const std::string atkPath = base + ".atk";
   const std::string outPath = base + ".out";
   std::string xsfPath = argument;
