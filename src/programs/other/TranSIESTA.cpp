@@ -326,11 +326,8 @@ int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unuse
       if (!bCell && Contains(line, kLatticeConstant)) bCell = true;
     }
   }
-  const int nLastStep = GetOptionInt("nLastStep");
-  if (nLastStep > 0 && nLastStep < nStep) nStep = nLastStep;
-  int nOutputInterval = GetOptionInt("nOutputInterval");
-  if (nOutputInterval <= 0) nOutputInterval = 1;
-  const int nOutput = (nStep - 1) / nOutputInterval + 1;
+  CXSFTrajectory frames(nStep, false);
+  nStep = frames.nStep;
 
   auto crystal = std::make_unique<CCrystal>();
   crystal->CopyRunDatabasePaths();
@@ -354,7 +351,7 @@ int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unuse
   }
   // The header announces nOutput frames; a log without any step leaves the
   // file empty.
-  FilePtr xsf(nStep > 0 ? CreateXSFFile(xsfPath, nOutput) : OpenFilePtr(xsfPath, "wb").release());
+  FilePtr xsf(frames.Create(xsfPath));
   if (!xsf) {
     std::printf("Can not write to [%s].\n", xsfPath.c_str());
     return -1;
@@ -366,18 +363,12 @@ int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unuse
 
   std::printf("nAtomSites: %d  nAtomType: %d\n", crystal->nAtomSites, crystal->nAtomTypes);
   std::printf("nStep: %d\n", nStep);
-  std::printf("nOutputInterval: %d\n", nOutputInterval);
-  std::printf("nOutput: %d\n", nOutput);
+  std::printf("nOutputInterval: %d\n", frames.nOutputInterval);
+  std::printf("nOutput: %d\n", frames.nOutput);
 
-  int frame = 0;
   for (int i = 0; i < nStep; ++i) {
     if (TranSIESTA::ReadNextCrystalStructureFromOutput(log, *crystal, *initial, cell) <= 0) break;
-    if (i % nOutputInterval == 0) {
-      ++frame;
-      WriteXSFFrame(xsf.get(), frame, *crystal);
-      std::printf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", i, crystal->Temperature, crystal->Pressure,
-                  crystal->Density);
-    }
+    frames.WriteStep(xsf.get(), i, *crystal);
   }
   xsf.reset();
   log.Close();
