@@ -1,0 +1,146 @@
+#!/usr/bin/env python3
+"""Writes the input files of the interop checks (tests/interop/inputs/), laid
+out line by line as the simulation programs print them. Only inputs are made
+here: what the files hold is read back at test time by ASE (where it reads the
+format) or by the checks' own small readers, never taken from Quorvel.
+
+Run it from anywhere: python3 tests/interop/make_inputs.py
+The files it writes are committed; rerun it after changing it."""
+import math
+import os
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = os.path.join(HERE, "inputs")
+
+
+def write(rel, text):
+    path = os.path.join(OUT, rel)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", newline="\n") as f:
+        f.write(text)
+
+
+def det3(m):
+    return (m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0])
+            + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]))
+
+
+def reciprocal(m):
+    """Rows b_i with a_i . b_j = delta_ij (VASP prints them without 2 pi)."""
+    d = det3(m)
+    a, b, c = m
+
+    def cross(u, v):
+        return [u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]]
+    return [[x / d for x in cross(b, c)], [x / d for x in cross(c, a)], [x / d for x in cross(a, b)]]
+
+
+def matvec(frac, cell):
+    return [sum(frac[k] * cell[k][c] for k in range(3)) for c in range(3)]
+
+
+# ---------------------------------------------------------------------- VASP
+# Wurtzite ZnO relaxed in three ionic steps. VASP's hexagonal setting puts a1
+# at -60 degrees from x (a1 = (a/2, -a sqrt3/2, 0)), so the cell is not in the
+# a-along-x orientation; POSCAR gives Cartesian positions, CONTCAR direct ones
+# with selective dynamics and the velocity block VASP appends.
+
+def hex_cell(a, c, tilt=0.0):
+    s3 = math.sqrt(3.0)
+    return [[a / 2, -a * s3 / 2, 0.0], [a / 2, a * s3 / 2, 0.0], [tilt, 0.0, c]]
+
+
+ZNO_FRAC = [[1 / 3, 2 / 3, 0.0], [2 / 3, 1 / 3, 0.5], [1 / 3, 2 / 3, 0.3819], [2 / 3, 1 / 3, 0.8819]]
+
+
+def vasp_steps():
+    """Cell and fractional positions of the three ionic steps; the last
+    shears the cell slightly so that no angle stays at 90 or 120 degrees."""
+    steps = []
+    for k, (a, c, u, tilt) in enumerate([(3.2495, 5.2069, 0.3819, 0.0), (3.2551, 5.2102, 0.3826, 0.021),
+                                         (3.2583, 5.2127, 0.3831, 0.034)]):
+        frac = [list(p) for p in ZNO_FRAC]
+        frac[2][2] = u
+        frac[3][2] = 0.5 + u
+        frac[1][0] += 0.0031 * k
+        frac[3][1] -= 0.0024 * k
+        steps.append((hex_cell(a, c, tilt), frac))
+    return steps
+
+
+def vasp_inputs():
+    d = "VASP/run/"
+    write(d + "INCAR", "SYSTEM = ZnO wurtzite relax\nPREC = Accurate\nENCUT = 500\nISMEAR = 0\n"
+          "SIGMA = 0.05\nIBRION = 2\nISIF = 3\nNSW = 3\nEDIFF = 1E-6\nEDIFFG = -0.01\n")
+    potcar = ""
+    for title, vrhfin in (("PAW_PBE Zn 06Sep2000", "Zn: d10 p2"), ("PAW_PBE O 08Apr2002", "O: s2p4")):
+        potcar += (" %s\n 12.0000000000000000\n parameters from PSCTR are:\n   VRHFIN =%s\n"
+                   "   LEXCH  = PE\n   TITEL  = %s\n   POMASS =   65.390; ZVAL   =   12.000\n"
+                   " End of Dataset\n" % (title, vrhfin, title))
+    write(d + "POTCAR", potcar)
+
+    steps = vasp_steps()
+    cell, frac = steps[0]
+    s = "Zn2O2 wurtzite, experimental cell\n   1.00000000000000\n"
+    s += "".join("   %20.16f%20.16f%20.16f\n" % tuple(v) for v in cell)
+    s += "   Zn   O\n     2     2\nCartesian\n"
+    s += "".join("  %20.16f%20.16f%20.16f\n" % tuple(matvec(f, cell)) for f in frac)
+    write(d + "POSCAR", s)
+
+    cell, frac = steps[-1]
+    s = "Zn2O2 wurtzite, experimental cell\n   1.00000000000000\n"
+    s += "".join("   %20.16f%20.16f%20.16f\n" % tuple(v) for v in cell)
+    s += "   Zn   O\n     2     2\nSelective dynamics\nDirect\n"
+    s += "".join("  %18.16f  %18.16f  %18.16f   T   T   T\n" % tuple(f) for f in frac)
+    s += " \n" + "  0.00000000E+00  0.00000000E+00  0.00000000E+00\n" * 4
+    write(d + "CONTCAR", s)
+
+    rule = "-" * 104 + "\n"
+    o = (" vasp.5.4.4.18Apr17-6-g9f103f2a35 (build Sep 18 2018 16:57:57) complex\n  \n"
+         " executed on             LinuxIFC date 2019.02.11  10:21:07\n running on    8 total cores\n"
+         " distrk:  each k-point on    8 cores,    1 groups\n distr:  one band on    1 cores,    8 groups\n\n\n")
+    o += rule + ("\n\n INCAR:\n POTCAR:    PAW_PBE Zn 06Sep2000\n POTCAR:    PAW_PBE O 08Apr2002\n"
+                 " POTCAR:    PAW_PBE Zn 06Sep2000\n   VRHFIN =Zn: d10 p2\n   TITEL  = PAW_PBE Zn 06Sep2000\n"
+                 " POTCAR:    PAW_PBE O 08Apr2002\n   VRHFIN =O: s2p4\n   TITEL  = PAW_PBE O 08Apr2002\n\n"
+                 " Dimension of arrays:\n   k-points           NKPTS =      1   k-points in BZ     NKDIM =      1"
+                 "   number of bands    NBANDS=     32\n   number of dos      NEDOS =    301   number of ions     NIONS =      4\n"
+         "   ions per type =               2   2\n\n")
+    cell0 = vasp_steps()[0][0]
+    o += ("  energy-cutoff  :      500.00\n  volume of cell :   %9.2f\n"
+          "      direct lattice vectors                 reciprocal lattice vectors\n" % abs(det3(cell0)))
+    o += "".join("  %13.9f%13.9f%13.9f  %13.9f%13.9f%13.9f\n" % (tuple(v) + tuple(r))
+                 for v, r in zip(cell0, reciprocal(cell0)))
+    o += ("\n  length of vectors\n\n\n k-points in reciprocal lattice and weights: ZnO\n"
+          "   0.00000000  0.00000000  0.00000000       1.000\n\n")
+    o += " ISPIN  =      1    spin polarized calculation?\n\n" + rule + "\n\n"
+    forces = [[[0.0, 0.0, -0.412311], [0.0, 0.0, 0.412311], [0.0, 0.0, 0.398702], [0.0, 0.0, -0.398702]],
+              [[0.012034, -0.020844, -0.103215], [-0.012034, 0.020844, 0.103215],
+               [0.008311, 0.014395, 0.097761], [-0.008311, -0.014395, -0.097761]],
+              [[0.001274, -0.002207, -0.008812], [-0.001274, 0.002207, 0.008812],
+               [0.000905, 0.001568, 0.007933], [-0.000905, -0.001568, -0.007933]]]
+    for k, (cell, frac) in enumerate(steps):
+        vol = abs(det3(cell))
+        rec = reciprocal(cell)
+        o += ("-" * 39 + " Iteration %6d(   1)  " % (k + 1) + "-" * 39 + "\n\n\n"
+              "    POTLOK:  cpu time    0.0312: real time    0.0313\n"
+              "    SETDIJ:  cpu time    0.0041: real time    0.0041\n\n\n")
+        o += (" VOLUME and BASIS-vectors are now :\n " + "-" * 77 + "\n  energy-cutoff  :      500.00\n"
+              "  volume of cell :   %9.2f\n      direct lattice vectors                 reciprocal lattice vectors\n"
+              % vol)
+        o += "".join("  %13.9f%13.9f%13.9f  %13.9f%13.9f%13.9f\n" % (tuple(v) + tuple(r)) for v, r in zip(cell, rec))
+        o += "\n  length of vectors\n\n\n"
+        o += " POSITION                                       TOTAL-FORCE (eV/Angst)\n " + "-" * 83 + "\n"
+        o += "".join("  %12.5f %12.5f %12.5f   %14.6f %14.6f %14.6f\n" % (tuple(matvec(f, cell)) + tuple(fo))
+                     for f, fo in zip(frac, forces[k]))
+        o += " " + "-" * 83 + "\n    total drift:                                0.000000      0.000000      0.000000\n\n\n"
+        o += rule + "\n\n\n  FREE ENERGIE OF THE ION-ELECTRON SYSTEM (eV)\n  " + "-" * 51 + "\n"
+        e = -18.51248 - 0.0214 * k
+        o += "  free  energy   TOTEN  =      %14.8f eV\n\n  energy  without entropy=     %14.8f  energy(sigma->0) =     %14.8f\n\n\n" % (e, e, e)
+    write(d + "OUTCAR", o)
+
+
+def main():
+    vasp_inputs()
+
+
+main()
