@@ -139,8 +139,105 @@ def vasp_inputs():
     write(d + "OUTCAR", o)
 
 
+# -------------------------------------------------------------------- WIEN2k
+# Rutile after WIEN2k's symmetry step: lengths in bohr, atoms of multiplicity
+# 2 and 4 with their equivalent positions, 16 operations each followed by its
+# index line, as init_lapw writes the file.
+
+RUTILE_U = 0.30493
+
+
+def rutile_sites():
+    u = RUTILE_U
+    return [("Ti", 22.0, [[0.0, 0.0, 0.0], [0.5, 0.5, 0.5]]),
+            ("O", 8.0, [[u, u, 0.0], [1 - u, 1 - u, 0.0], [0.5 + u, 0.5 - u, 0.5], [0.5 - u, 0.5 + u, 0.5]])]
+
+
+def group_operations(number):
+    """Rotation rows and translations of a space group, from gemmi's tables."""
+    import gemmi
+    ops = []
+    for op in gemmi.find_spacegroup_by_number(number).operations():
+        rot = [[v // op.DEN for v in row] for row in op.rot]
+        tran = [(v % op.DEN) / op.DEN for v in op.tran]
+        ops.append((rot, tran))
+    return ops
+
+
+def wien2k_inputs():
+    s = "TiO2 rutile                                                                    \n"
+    s += "P   LATTICE,NONEQUIV.ATOMS:  2 136_P42/mnm\n"
+    s += "MODE OF CALC=RELA unit=bohr\n"
+    s += "%10.6f%10.6f%10.6f%10.6f%10.6f%10.6f\n" % (8.680595, 8.680595, 5.591264, 90.0, 90.0, 90.0)
+    for i, (name, z, pos) in enumerate(rutile_sites(), start=1):
+        s += "ATOM  %2d: X=%10.8f Y=%10.8f Z=%10.8f\n" % ((-i,) + tuple(pos[0]))
+        s += "          MULT=%2d          ISPLIT= 8\n" % len(pos)
+        for p in pos[1:]:
+            s += "      %2d: X=%10.8f Y=%10.8f Z=%10.8f\n" % ((-i,) + tuple(p))
+        s += "%-10s NPT=  781  R0=%10.8f RMT=%10.4f   Z:%5.1f\n" % (name, 0.00005 if z > 10 else 0.0001,
+                                                                       1.9 if z > 10 else 1.6, z)
+        s += ("LOCAL ROT MATRIX:    1.0000000 0.0000000 0.0000000\n"
+              "                     0.0000000 1.0000000 0.0000000\n"
+              "                     0.0000000 0.0000000 1.0000000\n")
+    ops = group_operations(136)
+    s += "%4d      NUMBER OF SYMMETRY OPERATIONS\n" % len(ops)
+    for k, (rot, tran) in enumerate(ops, start=1):
+        for m in range(3):
+            s += "%2d%2d%2d%11.8f\n" % (rot[m][0], rot[m][1], rot[m][2], tran[m])
+        s += "%8d\n" % k
+    write("WIEN2k/TiO2.struct", s)
+
+
+# ---------------------------------------------------------------------- GULP
+# Rutile with a rigid-ion model, and corundum (R -3 c, hexagonal axes) with
+# GULP's usual keyword lines around the structure.
+
+def gulp_inputs():
+    u = RUTILE_U
+    write("GULP/rutile.gin",
+          "opti conp prop\n"
+          "title\n"
+          "TiO2 rutile, rigid ion fit\n"
+          "end\n"
+          "cell\n"
+          "   4.593730   4.593730   2.958700  90.000000  90.000000  90.000000\n"
+          "fractional\n"
+          "Ti    core 0.0000000 0.0000000 0.0000000 4.00000000 1.00000 0.00000\n"
+          "O     core %.7f %.7f 0.0000000 -2.00000000 1.00000 0.00000\n"
+          "space\n"
+          "P 42/M N M\n"
+          "species   2\n"
+          "Ti     core    4.000000\n"
+          "O      core   -2.000000\n"
+          "buck\n"
+          "Ti    core O     core  754.2     0.3879  8.0000      0.00 12.00\n"
+          "buck\n"
+          "O     core O     core  9547.96   0.2192  32.000      0.00 12.00\n"
+          "dump every 1 rutile.res\n" % (u, u))
+    write("GULP/corundum.gin",
+          "opti conp\n"
+          "title\n"
+          "Al2O3 corundum\n"
+          "end\n"
+          "name corundum\n"
+          "cell\n"
+          "   4.759100   4.759100  12.991000  90.000000  90.000000 120.000000\n"
+          "frac\n"
+          "Al1   core 0.0000000 0.0000000 0.3521600 3.00000000 1.00000 0.00000\n"
+          "O1    core 0.3063000 0.0000000 0.2500000 -2.00000000 1.00000 0.00000\n"
+          "space\n"
+          "R -3 C\n"
+          "species   2\n"
+          "Al     core    3.000000\n"
+          "O      core   -2.000000\n"
+          "buck\n"
+          "Al    core O     core  1460.3    0.29912 0.0000      0.00 10.00\n")
+
+
 def main():
     vasp_inputs()
+    wien2k_inputs()
+    gulp_inputs()
 
 
 main()
