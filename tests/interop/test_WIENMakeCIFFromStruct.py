@@ -8,7 +8,10 @@ structure file.
 
 Cell lengths: Quorvel converts bohr with 0.529 A, ASE with 0.52917721 A (see
 README, Known limitations), so the expected lengths are ASE's scaled by
-0.529 / 0.52917721."""
+0.529 / 0.52917721.
+
+ASE's CIF reading refuses the file (space-group number 0, see README, Known
+limitations); its CIF parser and operation parser are checked instead."""
 import os
 import re
 import sys
@@ -42,7 +45,8 @@ def main():
     cell = Structure.from_atoms(ase.io.read(struct, format="struct"))
     cell.cellpar = [v * 0.529 / Bohr for v in cell.cellpar[:3]] + cell.cellpar[3:]
     symbols, fract = first_positions(struct)
-    check_cif(os.path.join(scratch, "TiO2.cif"), cell, asym=Structure(cell.cellpar, symbols, fract), in_order=False)
+    check_cif(os.path.join(scratch, "TiO2.cif"), cell, asym=Structure(cell.cellpar, symbols, fract), in_order=False,
+              ase_reads_file=False)
     finish(scratch)
 
 
