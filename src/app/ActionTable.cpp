@@ -4,6 +4,7 @@
 #include "analysis/RDF.h"
 #include "analysis/StructureReport.h"
 #include "programs/md/Plimo.h"
+#include "programs/vasp/VASPActions.h"
 
 namespace quorvel {
 
@@ -14,8 +15,8 @@ const ActionEntry kActions[] = {
     {"AddHistoryCSV", "Make History CSV File from Input .f06 file.\n", false, &CPlimo::AddHistoryCSV},
     {"PWScfConvOutput", "Make XSF file from PWScf Output.\n", false, nullptr},
     {"DVXaF01Conv", "Convert F01 file.\n", false, nullptr},
-    {"VASPConvCONTCAR", "Convert VASP INCAR/CONTCAR files.\n", false, nullptr},
-    {"VASPMakeXSF", "Make XSF file from VASP CONTCAR files.\n", false, nullptr},
+    {"VASPConvCONTCAR", "Convert VASP INCAR/CONTCAR files.\n", false, VASPConvCONTCAR},
+    {"VASPMakeXSF", "Make XSF file from VASP CONTCAR files.\n", false, VASPMakeXSF},
     {"TranSIESTAConvOutput", "Make XSF file from TranSIESTA-C Output.\n", false, nullptr},
     {"CASTEPConvOutput", "Make CAR/XSF file from CASTEP .castep file.\n", false, nullptr},
     {"WIENConvDOS", "Make DOS.CSV file from WIEN2k .int/.dos* files.\n", false, nullptr},
