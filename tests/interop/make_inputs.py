@@ -234,10 +234,114 @@ def gulp_inputs():
           "Al    core O     core  1460.3    0.29912 0.0000      0.00 10.00\n")
 
 
+# -------------------------------------------------------------------- CASTEP
+# NPT molecular dynamics of wurtzite ZnO (CASTEP 16.1 layout): the starting
+# cell and atoms, then per MD step a Forces block followed by the next step's
+# cell and atom table; three Forces blocks, so two steps.
+
+def castep_cell_block(cell):
+    import numpy as np
+    m = np.array(cell)
+    rec = 2 * np.pi * np.linalg.inv(m).T
+    lengths = [float(np.linalg.norm(v)) for v in m]
+
+    def angle(u, v):
+        return math.degrees(math.acos(float(np.dot(u, v)) / (np.linalg.norm(u) * np.linalg.norm(v))))
+    angles = [angle(m[1], m[2]), angle(m[0], m[2]), angle(m[0], m[1])]
+    s = ("                           -------------------------------\n"
+         "                                      Unit Cell\n"
+         "                           -------------------------------\n"
+         "        Real Lattice(A)              Reciprocal Lattice(1/A)\n")
+    s += "".join("%12.7f%12.7f%12.7f    %12.7f%12.7f%12.7f\n" % (tuple(v) + tuple(r)) for v, r in zip(m, rec))
+    s += "\n                       Lattice parameters(A)       Cell Angles\n"
+    for name, ang, L, A in (("a", "alpha", lengths[0], angles[0]), ("b", "beta ", lengths[1], angles[1]),
+                            ("c", "gamma", lengths[2], angles[2])):
+        s += "                    %s =   %10.6f          %s =  %10.6f\n" % (name, L, ang, A)
+    s += "\n                Current cell volume =   %11.6f A**3\n\n" % abs(np.linalg.det(m))
+    return s
+
+
+def castep_atoms_block(symbols, frac):
+    s = ("                           -------------------------------\n"
+         "                                     Cell Contents\n"
+         "                           -------------------------------\n\n"
+         "            " + "x" * 62 + "\n"
+         "            x  Element    Atom        Fractional coordinates of atoms    x\n"
+         "            x            Number           u          v          w        x\n"
+         "            x" + "-" * 60 + "x\n")
+    count = {}
+    for sym, f in zip(symbols, frac):
+        count[sym] = count.get(sym, 0) + 1
+        s += "            x   %-2s %9d          %8.6f   %8.6f   %8.6f     x\n" % ((sym, count[sym]) + tuple(f))
+    return s + "            " + "x" * 62 + "\n\n"
+
+
+def castep_forces_block(symbols, forces):
+    s = (" " + "*" * 35 + " Forces " + "*" * 35 + "\n *" + " " * 76 + "*\n"
+         " *                        Cartesian components (eV/A)                         *\n"
+         " * " + "-" * 74 + " *\n"
+         " *                   x                    y                    z              *\n *" + " " * 76 + "*\n")
+    count = {}
+    for sym, f in zip(symbols, forces):
+        count[sym] = count.get(sym, 0) + 1
+        s += " * %-2s %9d   %10.5f           %10.5f           %10.5f         *\n" % ((sym, count[sym]) + tuple(f))
+    return s + " *" + " " * 76 + "*\n " + "*" * 78 + "\n\n"
+
+
+def castep_inputs():
+    symbols = ["Zn", "Zn", "O", "O"]
+    steps = []
+    for k, (a, c, gam, shift) in enumerate([(3.2495, 5.2069, 120.0, 0.0), (3.2517, 5.2031, 119.93, 0.0042),
+                                            (3.2544, 5.2104, 120.06, 0.0071)]):
+        g = math.radians(gam)
+        cell = [[a, 0.0, 0.0], [a * math.cos(g), a * math.sin(g), 0.0], [0.0, 0.0, c]]
+        frac = [list(p) for p in ZNO_FRAC]
+        frac[0][0] += shift
+        frac[3][2] -= 0.5 * shift
+        frac[0][2] = [0.0, 0.9994, 0.0003][k]  # Zn1 jitters across the cell face
+        steps.append((cell, frac))
+    forces = [[[0.01234, -0.00871, -0.35120], [-0.01234, 0.00871, 0.35120],
+               [0.02210, 0.01503, 0.34117], [-0.02210, -0.01503, -0.34117]],
+              [[0.00512, -0.00311, -0.12045], [-0.00512, 0.00311, 0.12045],
+               [0.00930, 0.00611, 0.11871], [-0.00930, -0.00611, -0.11871]],
+              [[-0.00205, 0.00118, 0.03302], [0.00205, -0.00118, -0.03302],
+               [-0.00411, -0.00270, -0.03015], [0.00411, 0.00270, 0.03015]]]
+    out = (" +-------------------------------------------------+\n"
+           " |                                                 |\n"
+           " |      CCC   AA    SSS  TTTTT  EEEEE  PPPP        |\n"
+           " |     C     A  A  S       T    E      P   P       |\n"
+           " |     C     AAAA   SS     T    EEE    PPPP        |\n"
+           " |     C     A  A     S    T    E      P           |\n"
+           " |      CCC  A  A  SSS     T    EEEEE  P           |\n"
+           " |                                                 |\n"
+           " +-------------------------------------------------+\n"
+           " |                                                 |\n"
+           " | Welcome to Academic Release CASTEP version 16.1 |\n"
+           " | Ab Initio Total Energy Program                  |\n"
+           " +-------------------------------------------------+\n\n"
+           " ************************************ Title ************************************\n"
+           " ZnO wurtzite NPT\n\n"
+           " type of calculation                            : molecular dynamics\n"
+           " ensemble                                       : NPT\n\n"
+           " *******************************************************************************\n  \n\n")
+    for k, (cell, frac) in enumerate(steps):
+        if k > 0:
+            out += ("=" * 80 + "\n Starting MD iteration %10d ...\n" % k + "=" * 80 + "\n \n\n")
+        out += castep_cell_block(cell) + castep_atoms_block(symbols, frac)
+        scf = "-" * 72 + " <-- SCF\n"
+        out += (scf + "SCF loop      Energy           Fermi           Energy gain       Timer   <-- SCF\n"
+                + "Initial  -2.14821337E+003  0.00000000E+000                         3.12  <-- SCF\n" + scf
+                + "\nFinal energy, E             =  %.9f     eV\n\n" % (-2148.21337 - 0.0113 * k))
+        out += castep_forces_block(symbols, forces[k])
+    out += "Total time          =     27.48 s\n"
+    write("CASTEP/ZnO-md.castep", out)
+
+
 def main():
     vasp_inputs()
     wien2k_inputs()
     gulp_inputs()
+    castep_inputs()
 
 
 main()
