@@ -346,7 +346,7 @@ def check_cif(path, expected, asym=None, in_order=True, ase_reads_file=True):
 
 # ------------------------------------------------------------------ XSF files
 
-def check_xsf(path, expected_frames, numbers=None, forces_known=None, known_frames=None):
+def check_xsf(path, expected_frames, numbers=None, forces_known=None):
     """Reads an animated XSF file with ASE and compares every frame with the
     expected Structure: cell, atomic numbers, positions (through the cell read
     from the file) and, where the expected frame has them, forces turned into
@@ -354,9 +354,8 @@ def check_xsf(path, expected_frames, numbers=None, forces_known=None, known_fram
 
     numbers: the atomic numbers expected in every frame, when they are not
     those of the element symbols.
-    forces_known: the reason why the forces of some frames are known to
-    disagree: of the frames numbered in known_frames, or when that is None,
-    of those whose cell is turned against the file's orientation."""
+    forces_known: the reason why the forces of frames whose cell is turned
+    against the file's orientation are known to disagree."""
     import ase.io
     import numpy as np
     from ase.data import atomic_numbers
@@ -400,11 +399,8 @@ def check_xsf(path, expected_frames, numbers=None, forces_known=None, known_fram
             got_f = atoms.get_forces() / Hartree
             d = np.max(np.abs(got_f - want_f)) if len(got_f) else 0.0
             ok = d <= XSF_FORCE + 1e-9 * np.max(np.abs(want_f), initial=0.0)
-            if known_frames is None:
-                expected_off = np.max(np.abs(exp.forces - want_f), initial=0.0) > XSF_FORCE
-            else:
-                expected_off = k in known_frames
-            if forces_known and expected_off:
+            turned = np.max(np.abs(exp.forces - want_f), initial=0.0) > XSF_FORCE
+            if forces_known and turned:
                 checks.known(ok, "%s: forces off by %.3g" % (what, d), forces_known)
                 # Their lengths still agree.
                 dn = np.max(np.abs(np.linalg.norm(got_f, axis=1) - np.linalg.norm(want_f, axis=1)))
