@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "app/LineReader.h"
+#include "app/NumberScan.h"
 
 namespace quorvel {
 
@@ -17,19 +18,5 @@ int CountLinesContaining(LineReader& reader, const char* text);
 bool ReadUntilContaining(LineReader& reader, const char* text);
 // Reads and drops n lines; false when the file ends first.
 bool SkipLines(LineReader& reader, int n);
-
-// The white space that scanf skips in the "C" locale.
-inline bool IsScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// Scanners with the results of the scanf conversions "%s", "%d" and "%lg":
-// white space (as isspace in the "C" locale) is skipped first. On success
-// text is advanced past what was converted and true is returned; on failure
-// text and the output are left alone.
-bool ScanWord(const char*& text, const char*& word, size_t& length);
-bool ScanInt(const char*& text, int& value);
-bool ScanDouble(const char*& text, double& value);
-// Reads up to n numbers ("%lg" each) into values; the values after the first
-// one that cannot be read are set to 0. Returns how many were read.
-int ScanDoubles(const char*& text, double* values, int n);
 
 }  // namespace quorvel

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/LineReader.h"
+#include "app/NumberScan.h"
 #include "app/Platform.h"
 #include "app/TextUtil.h"
 #include "crystal/Crystal.h"
@@ -17,81 +18,7 @@ namespace CVASP {
 
 namespace {
 
-// White space as the C library's isspace sees it in the "C" locale; strtod and
-// the "%d" scan skip exactly these before a number.
-inline bool IsCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Powers of ten that a double holds exactly.
-constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// A decimal number ("-12.345", "0.123E-04", ".5") read by hand: its digits
-// fit 2^53 and its power of ten is exact, so the value is one correctly
-// rounded multiplication or division, which is exactly what strtod gives.
-// False for every other text (more digits, large exponents, hexadecimal, inf,
-// nan, no number), which strtod itself then reads.
-bool ParseDecimal(const char* text, double& value, const char*& end) {
-  const char* p = text;
-  while (IsCSpace(*p)) ++p;
-  const bool negative = *p == '-';
-  if (*p == '+' || *p == '-') ++p;
-  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) return false;
-  std::uint64_t mantissa = 0;
-  int nDigits = 0;  // significant digits in the mantissa
-  int exponent = 0;
-  bool anyDigit = false;
-  bool fraction = false;
-  for (;; ++p) {
-    if (*p == '.' && !fraction) {
-      fraction = true;
-      continue;
-    }
-    if (!IsDigit(*p)) break;
-    anyDigit = true;
-    if (fraction) --exponent;
-    if (mantissa == 0 && *p == '0') continue;  // leading zeros
-    if (nDigits == 19) return false;
-    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-    ++nDigits;
-  }
-  if (!anyDigit) return false;
-  if (*p == 'e' || *p == 'E') {
-    // The exponent belongs to the number only when a digit follows.
-    const char* q = p + 1;
-    const bool negativeExponent = *q == '-';
-    if (*q == '+' || *q == '-') ++q;
-    if (IsDigit(*q)) {
-      int e = 0;
-      for (; IsDigit(*q); ++q)
-        if (e < 100000) e = e * 10 + (*q - '0');
-      exponent += negativeExponent ? -e : e;
-      p = q;
-    }
-  }
-  if (mantissa == 0) {
-    value = 0.0;
-  } else if (mantissa <= (std::uint64_t(1) << 53) && exponent >= -22 && exponent <= 22) {
-    value = static_cast<double>(mantissa);
-    value = exponent < 0 ? value / kExactPowersOfTen[-exponent] : value * kExactPowersOfTen[exponent];
-  } else {
-    return false;
-  }
-  if (negative) value = -value;
-  end = p;
-  return true;
-}
-
-// One number read as strtod reads it; end receives the position after the
-// number, or text itself when there is none.
-double ParseNumber(const char* text, const char** end) {
-  double value = 0;
-  if (ParseDecimal(text, value, *end)) return value;
-  char* stop = nullptr;
-  value = std::strtod(text, &stop);
-  *end = stop;
-  return value;
-}
 
 // Case-insensitive search of an upper-case ASCII word in a line.
 const char* FindUpperWord(const char* line, const char* word) {
@@ -149,7 +76,7 @@ class CCountScanner {
   // end of the file.
   int Next(int& value) {
     for (;;) {
-      while (IsCSpace(*cursor_)) ++cursor_;
+      while (IsScanSpace(*cursor_)) ++cursor_;
       if (*cursor_) break;
       if (!reader_.ReadLine()) return -1;
       cursor_ = reader_.Line();
@@ -164,7 +91,7 @@ class CCountScanner {
   // True when another number follows on the rest of the current line.
   bool NumberFollowsOnLine() const {
     const char* p = cursor_;
-    while (IsCSpace(*p)) ++p;
+    while (IsScanSpace(*p)) ++p;
     if (*p == '+' || *p == '-') ++p;
     return IsDigit(*p);
   }
@@ -185,19 +112,6 @@ bool IsPositionTableHeading(const char* line) {
 }
 
 }  // namespace
-
-int ScanNumbers(const char* text, double* values, int n) {
-  int count = 0;
-  const char* p = text;
-  while (count < n) {
-    const char* end = p;
-    double v = ParseNumber(p, &end);
-    if (end == p) break;
-    values[count++] = v;
-    p = end;
-  }
-  return count;
-}
 
 std::string RunDirectory(const std::string& argument) {
   size_t sep = FindLastSeparator(argument);

@@ -34,11 +34,6 @@ int ReadNextCrystalStructureFromOUTCAR(LineReader& outcar, CCrystal& crystal);
 // separator, or the argument itself when it holds none.
 std::string RunDirectory(const std::string& argument);
 
-// Reads up to n numbers from text as successive strtod calls would (white
-// space before each number skipped), stopping at the first text that is not a
-// number. Returns how many were read; later entries of values are untouched.
-// The common decimal forms are converted by hand with exactly strtod's result.
-int ScanNumbers(const char* text, double* values, int n);
 
 }  // namespace CVASP
 }  // namespace quorvel

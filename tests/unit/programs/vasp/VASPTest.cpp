@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/LineReader.h"
+#include "app/NumberScan.h"
 #include "app/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "tests/unit/TestFiles.h"
@@ -19,83 +20,6 @@ namespace {
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
-
-// ---------------------------------------------------------------------------
-// Numbers
-
-// What successive strtod calls read from a text, the reference for the scan.
-std::vector<double> StrtodReference(const char* text, int n) {
-  std::vector<double> values;
-  const char* p = text;
-  while (static_cast<int>(values.size()) < n) {
-    char* end = nullptr;
-    double v = std::strtod(p, &end);
-    if (end == p) break;
-    values.push_back(v);
-    p = end;
-  }
-  return values;
-}
-
-void ExpectSameAsStrtod(const std::string& text) {
-  double values[8];
-  int n = CVASP::ScanNumbers(text.c_str(), values, 8);
-  std::vector<double> expected = StrtodReference(text.c_str(), 8);
-  ASSERT_EQ(n, static_cast<int>(expected.size())) << "[" << text << "]";
-  for (int i = 0; i < n; ++i) {
-    // Bit for bit: the sign of zero and the last bit count.
-    if (std::isnan(expected[i])) {
-      EXPECT_TRUE(std::isnan(values[i])) << text;
-    } else {
-      EXPECT_EQ(std::memcmp(&values[i], &expected[i], sizeof(double)), 0)
-          << "[" << text << "] number " << i << ": " << values[i] << " != " << expected[i];
-    }
-  }
-}
-
-TEST(VASPScanNumbers, ReadsWhatStrtodReadsBitForBit) {
-  const char* cases[] = {
-      // OUTCAR rows and cell lines, including numbers that touch.
-      "      4.92862      5.45562      8.32325        -0.020968     -0.007330      0.022761",
-      "     0.000000000  3.239654000  3.239654000    -0.154337469  0.154337469  0.154337469",
-      "    27.156736374  3.239654000-10.123456789     0.036823276",
-      "   -.353E-13 -.232E-14 -.278E-14   0.432E-14 0.119E-14",
-      "  0.00000000E+00  0.00000000E+00  -0.00000000E+00",
-      // Selective-dynamics flags, comments and element names behind numbers.
-      "0.000000 0.500000 0.208333 T T T Fe4+", " 0.0 0.0 0.0     positions", "1.5e 2", "1.5e+ 2", "1.5E-x",
-      "3.2595490716977040    0.0000000000000000    3.2595490716977040",
-      // Forms the hand scan leaves to strtod.
-      "inf -nan 1", "0x1p3 2", "1e400 1e-400 2", "123456789012345678901234567890 1",
-      "0.1234567890123456789012 1", "1.000000000000000000000001", "9007199254740993 9007199254740992",
-      "1e22 1e23 4.5e-22 4.5e-23", ".5 -.5 +.5 -0 +0 -0.0", "- 1", "+-1", ".", "e5", "",
-      "\t\n\v\f\r 7", "12abc", "00000000000000000000000000001.5", "0.000000000000000000000000123"};
-  for (const char* text : cases) ExpectSameAsStrtod(text);
-
-  // Random decimals of the widths VASP and the structure writers print.
-  std::mt19937_64 rng(20240611);
-  std::uniform_real_distribution<double> magnitude(-6, 6);
-  std::uniform_int_distribution<int> decimals(0, 17), form(0, 2);
-  for (int i = 0; i < 20000; ++i) {
-    double x = std::pow(10.0, magnitude(rng)) * (rng() % 2 ? 1 : -1);
-    char text[128];
-    int d = decimals(rng);
-    switch (form(rng)) {
-      case 0: std::snprintf(text, sizeof text, " %.*f -%.*f", d, x, d % 9, x / 3); break;
-      case 1: std::snprintf(text, sizeof text, "%.*E %.*e", d, x, d, x * 7); break;
-      default: std::snprintf(text, sizeof text, "%.*g", d + 1, x); break;
-    }
-    ExpectSameAsStrtod(text);
-  }
-}
-
-TEST(VASPScanNumbers, StopsAtTheFirstTextThatIsNotANumber) {
-  double v[6] = {9, 9, 9, 9, 9, 9};
-  EXPECT_EQ(CVASP::ScanNumbers(" 1.5 2 total drift: 3", v, 6), 2);
-  EXPECT_EQ(v[1], 2.0);
-  EXPECT_EQ(v[2], 9.0);  // untouched
-  EXPECT_EQ(CVASP::ScanNumbers(" -----------------", v, 6), 0);
-  EXPECT_EQ(CVASP::ScanNumbers("1 2 3 4", v, 3), 3);
-}
 
 // ---------------------------------------------------------------------------
 // A run directory with its own small element database.
