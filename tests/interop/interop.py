@@ -6,8 +6,9 @@ describe.
 Each test_<Action>.py is run as
     test_<Action>.py --bin <quorvel binary>
 and ends with exit code 0 (all checks passed), 1 (a check failed) or 77 (a
-tool it needs is not installed; the reason is printed and CTest reports the
-test as skipped).
+tool it needs is not installed, or the build lacks the action; the reason is
+printed and CTest reports the test as skipped). A disagreement that is known
+and reported for a decision is printed as KNOWN and does not fail the test.
 
 Tolerances follow what Quorvel prints:
   CIF  cell lengths and angles with %lg (six significant digits), fractional
@@ -18,7 +19,7 @@ Tolerances follow what Quorvel prints:
   CAR  cell with %8.4f, Cartesian positions with %14.9f.
 """
 import argparse
-import importlib
+import importlib.util
 import os
 import shutil
 import subprocess
