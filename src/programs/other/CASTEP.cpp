@@ -117,9 +117,7 @@ int ReadNextCrystalStructureFromOutput(LineReader& stream, CCrystal& crystal) {
 }  // namespace CASTEP
 
 int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/) {
-  // The base is the argument up to its last '.', wherever that dot is.
-  size_t dot = argument.rfind('.');
-  std::string base = dot == std::string::npos ? argument : argument.substr(0, dot);
+  const std::string base = CutAtLastDot(argument);
   std::string castepPath = base + ".castep";
   std::string xsfPath = argument;
   ReplaceExtension(xsfPath, "xsf");

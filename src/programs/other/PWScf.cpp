@@ -185,9 +185,7 @@ int CPWScf::UpdateInpFile(const std::string& inputPath, const std::string& updat
 }
 
 int PWScfConvOutput(const std::string& argument, const std::string& /*unused*/) {
-  // The base is the argument up to its last '.', wherever that dot is.
-  size_t dot = argument.rfind('.');
-  std::string base = dot == std::string::npos ? argument : argument.substr(0, dot);
+  const std::string base = CutAtLastDot(argument);
   std::string inputPath = base + ".inp";
   std::string xsfPath = argument;
   ReplaceExtension(xsfPath, "xsf");
