@@ -232,6 +232,22 @@ def gulp_inputs():
           "O      core   -2.000000\n"
           "buck\n"
           "Al    core O     core  1460.3    0.29912 0.0000      0.00 10.00\n")
+    # The same with the shell model that GULP's oxide libraries use.
+    write("GULP/corundum-shells.gin",
+          "opti conp\n"
+          "title\n"
+          "Al2O3 corundum, shell model\n"
+          "end\n"
+          "cell\n"
+          "   4.759100   4.759100  12.991000  90.000000  90.000000 120.000000\n"
+          "frac\n"
+          "Al    core 0.0000000 0.0000000 0.3521600 3.00000000 1.00000 0.00000\n"
+          "O     core 0.3063000 0.0000000 0.2500000 0.86902000 1.00000 0.00000\n"
+          "O     shel 0.3063000 0.0000000 0.2500000 -2.86902000 1.00000 0.00000\n"
+          "space\n"
+          "R -3 C\n"
+          "spring\n"
+          "O  74.92038\n")
 
 
 # -------------------------------------------------------------------- CASTEP
