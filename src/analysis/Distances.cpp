@@ -33,8 +33,8 @@ int ListDistances(const CCrystal& crystal, const std::string& outPath) {
     double c[3], cc[3];
     FoldPosition(*centre, c);
     crystal.FractionalToCartesian(c[0], c[1], c[2], cc[0], cc[1], cc[2]);
-    search.ForEachImage(c, [&](const CNeighbourSearch::Image& image) {
-      if (!(rmin <= image.d && image.d <= rmax)) return;
+    search.ForEachNeighbour(c, [&](const CNeighbourSearch::Image& image) {
+      if (!(rmin <= image.d)) return;
       double r[3];
       crystal.FractionalToCartesian(image.position[0], image.position[1], image.position[2], r[0], r[1], r[2]);
       // The F triple of the neighbour names the atom in the cell; its R

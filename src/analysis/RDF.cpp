@@ -147,8 +147,7 @@ int CalculateRDF(const CCrystal& crystal, int mode) {
     FoldPosition(*centre, c);
     ++nCounted[static_cast<size_t>(i)];
     double* row = &table[static_cast<size_t>(i) * nTypes * nMesh];
-    search.ForEachImage(c, [&](const CNeighbourSearch::Image& image) {
-      if (!(image.d <= bins.rmax)) return;
+    search.ForEachNeighbour(c, [&](const CNeighbourSearch::Image& image) {
       const CAtomSite& neighbour = crystal.AtomSites[image.j];
       int j = TableIndex(neighbour, nTypes);
       if (j < 0) return;
@@ -199,8 +198,7 @@ int CalculateCNRDF(const CCrystal& crystal, int CN, int mode) {
     double c[3];
     FoldPosition(*centre, c);
     std::fill(neighbours.begin(), neighbours.end(), 0.0);
-    search.ForEachImage(c, [&](const CNeighbourSearch::Image& image) {
-      if (!(image.d <= bins.rmax)) return;
+    search.ForEachNeighbour(c, [&](const CNeighbourSearch::Image& image) {
       const CAtomSite& neighbour = crystal.AtomSites[image.j];
       int j = TableIndex(neighbour, nTypes);
       if (j < 0) return;
