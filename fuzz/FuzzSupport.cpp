@@ -1,5 +1,7 @@
 #include "FuzzSupport.h"
 
+#include "app/Options.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -26,6 +28,29 @@ std::string WriteScratchFile(const uint8_t* data, size_t size, const char* name)
   if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
   std::fclose(f);
   return path;
+}
+
+void WriteScratchFiles(const uint8_t* data, size_t size, const std::vector<std::string>& names) {
+  static const std::string kSeparator = "----8<----\n";
+  std::string all(reinterpret_cast<const char*>(data), size);
+  size_t start = 0;
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::string path = ScratchDirectory() + "/" + names[i];
+    std::remove(path.c_str());
+    if (start > all.size()) continue;
+    size_t end = all.find(kSeparator, start);
+    std::string part = all.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    start = end == std::string::npos ? all.size() + 1 : end + kSeparator.size();
+    WriteScratchFile(reinterpret_cast<const uint8_t*>(part.data()), part.size(), names[i].c_str());
+  }
+}
+
+void SetOptions(const std::vector<std::string>& arguments) {
+  quorvel::OptionTable.Reset();
+  quorvel::DeclareOptions(quorvel::OptionTable);
+  std::vector<const char*> argv{"quorvel"};
+  for (const auto& a : arguments) argv.push_back(a.c_str());
+  quorvel::OptionTable.ParseCommandLine(static_cast<int>(argv.size()), argv.data());
 }
 
 void SilenceStdout() {

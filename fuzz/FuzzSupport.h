@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quorvel_fuzz {
 
@@ -13,6 +14,13 @@ std::string WriteScratchFile(const uint8_t* data, size_t size, const char* name 
 // A private scratch directory (created once per process), the working
 // directory of the targets so that outputs land there.
 const std::string& ScratchDirectory();
+// Splits the input at lines "----8<----" into at most n files written to the
+// scratch directory under the given names (missing parts give no file, so
+// that missing companions are fuzzed too). Seeds are made by joining real
+// input sets with that line.
+void WriteScratchFiles(const uint8_t* data, size_t size, const std::vector<std::string>& names);
+// Sets the options as a command line would (after declaring them once).
+void SetOptions(const std::vector<std::string>& arguments);
 // Silences standard output (the readers print their messages there).
 void SilenceStdout();
 

@@ -6,20 +6,13 @@
 #include "FuzzSupport.h"
 #include "analysis/Distances.h"
 #include "analysis/RDF.h"
-#include "app/Options.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFFile.h"
 #include "formats/CIFWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvel_fuzz::SilenceStdout();
-  static bool bOptions = false;
-  if (!bOptions) {
-    const char* argv[] = {"quorvel", "--MaximumDistance=3", "--MinimumDistance=0.5"};
-    quorvel::DeclareOptions(quorvel::OptionTable);
-    quorvel::OptionTable.ParseCommandLine(3, argv);
-    bOptions = true;
-  }
+  quorvel_fuzz::SetOptions({"--MaximumDistance=3", "--MinimumDistance=0.5"});
   std::string path = quorvel_fuzz::WriteScratchFile(data, size, "input.cif");
   quorvel::CCrystal crystal;
   if (!quorvel::ReadCIFStructure(path, crystal)) return 0;

@@ -4,6 +4,9 @@
 #include "analysis/RDF.h"
 #include "analysis/StructureReport.h"
 #include "programs/md/Plimo.h"
+#include "programs/other/CASTEP.h"
+#include "programs/other/PWScf.h"
+#include "programs/vasp/VASPActions.h"
 
 namespace quorvel {
 
@@ -12,12 +15,12 @@ const ActionEntry kActions[] = {
     {"ConvF09p", "Convert F09p/F09v/F05 Files to XSF / CIF files.\n", false, &CPlimo::ConvF09p},
     {"UpdateFILE05", "Update Input .f05 file with sn=%d.\n", true, &CPlimo::UpdateFILE05},
     {"AddHistoryCSV", "Make History CSV File from Input .f06 file.\n", false, &CPlimo::AddHistoryCSV},
-    {"PWScfConvOutput", "Make XSF file from PWScf Output.\n", false, nullptr},
+    {"PWScfConvOutput", "Make XSF file from PWScf Output.\n", false, PWScfConvOutput},
     {"DVXaF01Conv", "Convert F01 file.\n", false, nullptr},
-    {"VASPConvCONTCAR", "Convert VASP INCAR/CONTCAR files.\n", false, nullptr},
-    {"VASPMakeXSF", "Make XSF file from VASP CONTCAR files.\n", false, nullptr},
+    {"VASPConvCONTCAR", "Convert VASP INCAR/CONTCAR files.\n", false, VASPConvCONTCAR},
+    {"VASPMakeXSF", "Make XSF file from VASP CONTCAR files.\n", false, VASPMakeXSF},
     {"TranSIESTAConvOutput", "Make XSF file from TranSIESTA-C Output.\n", false, nullptr},
-    {"CASTEPConvOutput", "Make CAR/XSF file from CASTEP .castep file.\n", false, nullptr},
+    {"CASTEPConvOutput", "Make CAR/XSF file from CASTEP .castep file.\n", false, CASTEPConvOutput},
     {"WIENConvDOS", "Make DOS.CSV file from WIEN2k .int/.dos* files.\n", false, nullptr},
     {"WIENMakeCIFFromStruct", "Make CIF file from WIEN2k .struct file.\n", false, nullptr},
     {"GULPMakeCIFFromInput", "Make CIF file from GULP .inp file.\n", false, nullptr},

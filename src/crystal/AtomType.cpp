@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/LineReader.h"
+#include "app/NumberScan.h"
 #include "app/Platform.h"
 #include "app/TextUtil.h"
 
@@ -21,18 +22,6 @@ bool ReadTrimmedLine(LineReader& reader, std::string& line) {
   if (!reader.ReadLine()) return false;
   line = reader.Line();
   Trim(line);
-  return true;
-}
-
-// One integer as the scan format "%d" reads it: white space skipped, an
-// optional sign and digits. Values beyond 32 bits are held at the limit
-// instead of overflowing. False when there is no number.
-bool ScanInt(const char*& text, int& value) {
-  char* end = nullptr;
-  long long v = std::strtoll(text, &end, 10);
-  if (end == text) return false;
-  text = end;
-  value = v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v));
   return true;
 }
 

@@ -11,9 +11,9 @@ A case folder holds:
   invoke     optional: "path" runs the program by its bare name through PATH
              from a copy of the binary directory; "relative" runs a copy of the
              program alone as ../prog/quorvel
-The date lines of CIF (_audit_creation_date) and CAR (!DATE) files are compared
-by pattern. Any other file in the scratch directory after the run must be an
-unchanged input or be listed in out/.
+The date lines of CIF (_audit_creation_date) and CAR (!DATE; also *.car.new)
+files are compared by pattern. Any other file in the scratch directory after
+the run must be an unchanged input or be listed in out/.
 """
 import argparse
 import difflib
@@ -142,7 +142,8 @@ def main():
             if name not in after:
                 failures.append("%s was not written" % name)
                 continue
-            dated = name.lower().endswith((".cif", ".car"))
+            # A CAR file written for the next run is named *.car.new.
+            dated = name.lower().endswith((".cif", ".car", ".car.new"))
             failures += compare_bytes(name, content, after[name], dated)
         for name, content in sorted(after.items()):
             if name in expected_files:

@@ -1,0 +1,37 @@
+// The VASP readers on arbitrary run directories: the input is split at "@@@"
+// lines into POTCAR, POSCAR and OUTCAR, and every ionic step of OUTCAR is read
+// into the crystal that POSCAR set up, as VASPMakeXSF does.
+#include <cstdint>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "app/LineReader.h"
+#include "crystal/Crystal.h"
+#include "programs/vasp/VASP.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  quorvel_fuzz::SilenceStdout();
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  std::string parts[3];
+  size_t start = 0;
+  for (int i = 0; i < 3; ++i) {
+    size_t cut = i < 2 ? input.find("\n@@@\n", start) : std::string::npos;
+    parts[i] = input.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
+    if (cut == std::string::npos) break;
+    start = cut + 5;
+  }
+  const char* names[3] = {"POTCAR", "POSCAR", "OUTCAR"};
+  std::string paths[3];
+  for (int i = 0; i < 3; ++i)
+    paths[i] = quorvel_fuzz::WriteScratchFile(reinterpret_cast<const uint8_t*>(parts[i].data()), parts[i].size(),
+                                              names[i]);
+  quorvel::CCrystal crystal;
+  quorvel::CVASP::ReadPOSCARFile(paths[1], crystal);
+  quorvel::LineReader outcar;
+  if (outcar.Open(paths[2]))
+    for (int step = 0; step < 1000; ++step)
+      if (quorvel::CVASP::ReadNextCrystalStructureFromOUTCAR(outcar, crystal) <= 0) break;
+  std::string title;
+  quorvel::CVASP::ReadINCARTitle(paths[2], title);
+  return 0;
+}

@@ -1,0 +1,122 @@
+#include "app/NumberScan.h"
+
+#include <climits>
+#include <cstdlib>
+
+namespace quorvel {
+
+bool ScanWord(const char*& text, const char*& word, size_t& length) {
+  const char* p = text;
+  while (IsScanSpace(*p)) ++p;
+  const char* end = p;
+  while (*end && !IsScanSpace(*end)) ++end;
+  if (end == p) return false;
+  word = p;
+  length = static_cast<size_t>(end - p);
+  text = end;
+  return true;
+}
+
+bool ScanInt(const char*& text, int& value) {
+  char* end = nullptr;
+  long v = std::strtol(text, &end, 10);
+  if (end == text) return false;
+  // Out of range numbers are held at the 32-bit limits.
+  if (v > INT_MAX) v = INT_MAX;
+  if (v < INT_MIN) v = INT_MIN;
+  value = static_cast<int>(v);
+  text = end;
+  return true;
+}
+
+namespace {
+
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The powers of ten that a double holds exactly.
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The plain decimal numbers that output files are made of ("-0.02329815",
+// "0.2883845731", "1.5E-03"), converted without the C library: with at most
+// 15 significant digits and a power of ten up to 22 both are exact doubles,
+// so one multiplication or division rounds exactly as strtod does. Anything
+// else (more digits, larger powers, hexadecimal, inf, nan) is left to strtod.
+bool ScanPlainDecimal(const char* p, double& value, const char*& end) {
+  while (IsScanSpace(*p)) ++p;
+  bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  unsigned long long mantissa = 0;
+  int nSignificant = 0, exponent = 0;
+  bool any = false;
+  const char* integerStart = p;
+  for (; IsDigit(*p); ++p) {
+    any = true;
+    if (mantissa == 0 && *p == '0') continue;
+    if (++nSignificant > 15) return false;
+    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  }
+  if ((*p == 'x' || *p == 'X') && p == integerStart + 1 && *integerStart == '0') return false;
+  if (*p == '.') {
+    for (++p; IsDigit(*p); ++p) {
+      any = true;
+      --exponent;
+      if (mantissa == 0 && *p == '0') continue;
+      if (++nSignificant > 15) return false;
+      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    }
+  }
+  if (!any) return false;
+  if (*p == 'e' || *p == 'E') {
+    // An exponent counts only with at least one digit.
+    const char* q = p + 1;
+    bool negativeExponent = *q == '-';
+    if (*q == '+' || *q == '-') ++q;
+    if (IsDigit(*q)) {
+      int e = 0;
+      for (; IsDigit(*q); ++q)
+        if (e < 10000) e = e * 10 + (*q - '0');
+      exponent += negativeExponent ? -e : e;
+      p = q;
+    }
+  }
+  double v = static_cast<double>(mantissa);
+  if (mantissa != 0) {
+    if (exponent < -22 || exponent > 22) return false;
+    v = exponent < 0 ? v / kPow10[-exponent] : v * kPow10[exponent];
+  }
+  value = negative ? -v : v;
+  end = p;
+  return true;
+}
+
+}  // namespace
+
+bool ScanDouble(const char*& text, double& value) {
+  const char* end = nullptr;
+  double v = 0;
+  if (!ScanPlainDecimal(text, v, end)) {
+    char* strtodEnd = nullptr;
+    v = std::strtod(text, &strtodEnd);
+    end = strtodEnd;
+  }
+  if (end == text) return false;
+  value = v;
+  text = end;
+  return true;
+}
+
+int ScanDoubles(const char*& text, double* values, int n) {
+  int read = 0;
+  while (read < n && ScanDouble(text, values[read])) ++read;
+  for (int i = read; i < n; ++i) values[i] = 0.0;
+  return read;
+}
+
+int ScanNumbers(const char* text, double* values, int n) {
+  int read = 0;
+  while (read < n && ScanDouble(text, values[read])) ++read;
+  return read;
+}
+
+}  // namespace quorvel

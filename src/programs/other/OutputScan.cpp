@@ -1,0 +1,28 @@
+#include "programs/other/OutputScan.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace quorvel {
+
+int CountLinesContaining(LineReader& reader, const char* text) {
+  int n = 0;
+  while (reader.ReadLine())
+    if (std::strstr(reader.Line(), text) && n < INT_MAX) ++n;
+  return n;
+}
+
+bool ReadUntilContaining(LineReader& reader, const char* text) {
+  while (reader.ReadLine())
+    if (std::strstr(reader.Line(), text)) return true;
+  return false;
+}
+
+bool SkipLines(LineReader& reader, int n) {
+  for (int i = 0; i < n; ++i)
+    if (!reader.ReadLine()) return false;
+  return true;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,22 @@
+// Line searches and number scans shared by the step readers of the output
+// conversions. They work on the line reader's own buffer, so that reading a
+// long output file allocates nothing per line.
+#pragma once
+
+#include <cstddef>
+
+#include "app/LineReader.h"
+#include "app/NumberScan.h"
+
+namespace quorvel {
+
+// Number of lines from the reader's position to the end of the file that
+// contain text (case-sensitive).
+int CountLinesContaining(LineReader& reader, const char* text);
+// Reads lines until one contains text; true when found (that line is then the
+// reader's current line), false at end of file.
+bool ReadUntilContaining(LineReader& reader, const char* text);
+// Reads and drops n lines; false when the file ends first.
+bool SkipLines(LineReader& reader, int n);
+
+}  // namespace quorvel
