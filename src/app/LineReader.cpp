@@ -18,26 +18,34 @@ bool LineReader::Open(const std::string& path, Mode mode) {
   file_ = OpenFile(path, mode == kText ? "r" : "rb");
   if (!file_) return false;
   mode_ = mode;
-  buffer_.resize(kChunk + kWindow);
+  // One byte beyond the data for the terminator of the last piece.
+  buffer_.resize(kChunk + kWindow + 1);
   begin_ = end_ = 0;
   eof_ = false;
   consumed_ = 0;
-  length_ = 0;
-  line_[0] = '\0';
   return true;
 }
 
 void LineReader::Close() {
   if (file_) std::fclose(file_);
   file_ = nullptr;
+  RestoreBorrowedByte();
+  line_ = empty_;
+  length_ = 0;
 }
 
 void LineReader::Rewind() {
   if (!file_) return;
   std::rewind(file_);
+  RestoreBorrowedByte();
   begin_ = end_ = 0;
   eof_ = false;
   consumed_ = 0;
+}
+
+void LineReader::RestoreBorrowedByte() {
+  if (borrowed_) *borrowed_ = borrowedValue_;
+  borrowed_ = nullptr;
 }
 
 bool LineReader::Fill() {
@@ -48,7 +56,7 @@ bool LineReader::Fill() {
     begin_ = 0;
   }
   while (!eof_ && end_ - begin_ < kWindow) {
-    size_t n = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+    size_t n = std::fread(buffer_.data() + end_, 1, buffer_.size() - 1 - end_, file_);
     end_ += n;
     if (n == 0) eof_ = true;
   }
@@ -56,10 +64,12 @@ bool LineReader::Fill() {
 }
 
 bool LineReader::ReadLine() {
+  RestoreBorrowedByte();
+  line_ = empty_;
+  empty_[0] = '\0';
   length_ = 0;
-  line_[0] = '\0';
   if (!file_ || !Fill()) return false;
-  const char* raw = buffer_.data() + begin_;
+  char* raw = buffer_.data() + begin_;
   size_t available = end_ - begin_;
   size_t window = available < kWindow ? available : kWindow;
   const char* lf = static_cast<const char*>(std::memchr(raw, '\n', window));
@@ -79,12 +89,15 @@ bool LineReader::ReadLine() {
     keep = take = available < kMaxPiece ? available : kMaxPiece;
   }
   if (dropCR) {
-    std::memcpy(line_, raw, keep - 1);
-    line_[keep - 1] = '\n';
+    // The LF's own place takes the terminator.
+    raw[keep - 1] = '\n';
   } else {
-    std::memcpy(line_, raw, keep);
+    // The terminator borrows the first byte after the piece.
+    borrowed_ = raw + keep;
+    borrowedValue_ = raw[keep];
   }
-  line_[keep] = '\0';
+  raw[keep] = '\0';
+  line_ = raw;
   length_ = keep;
   begin_ += take;
   consumed_ += static_cast<long long>(take);

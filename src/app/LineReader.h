@@ -31,7 +31,8 @@ class LineReader {
   // Reads the next piece as fgets would; false at end of file (nothing read).
   bool ReadLine();
   // The piece read last, terminated; it may be modified in place (up to its
-  // terminator), as readers trim and cut their line buffers.
+  // terminator), as readers trim and cut their line buffers. It stays valid
+  // until the next read, rewind or close.
   char* Line() { return line_; }
   size_t Length() const { return length_; }
 
@@ -48,15 +49,23 @@ class LineReader {
  private:
   bool Fill();  // ensures at least kWindow bytes are buffered unless at end
 
+  void RestoreBorrowedByte();
+
   static constexpr size_t kWindow = kLineBufferSize + 1;  // 4095 chars, CR, LF
   std::FILE* file_ = nullptr;
   Mode mode_ = kText;
+  // The file's bytes, read in large chunks. A line is delivered where it
+  // lies in this buffer, without copying: its terminator takes the place of
+  // the byte after it, which is put back before the next read.
   std::vector<char> buffer_;
   size_t begin_ = 0, end_ = 0;
   bool eof_ = false;
   long long consumed_ = 0;
-  char line_[kLineBufferSize] = {0};
+  char empty_[1] = {0};
+  char* line_ = empty_;
   size_t length_ = 0;
+  char* borrowed_ = nullptr;  // the byte the terminator replaced, if any
+  char borrowedValue_ = 0;
 };
 
 }  // namespace quorvel

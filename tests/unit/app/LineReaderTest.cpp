@@ -70,6 +70,44 @@ TEST(LineReader, ManyLinesAcrossBufferRefillsAndRewind) {
   EXPECT_EQ(whole, "0");
 }
 
+// Readers trim, cut and upper-case the line in place, up to and including
+// its terminator: the lines after it arrive unchanged, across refills, long
+// pieces and CRLF line ends.
+TEST(LineReader, LinesChangedInPlaceLeaveTheNextLinesAlone) {
+  std::string content;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 30000; ++i) {
+    std::string text = "line " + std::to_string(i);
+    if (i % 7000 == 3) text += std::string(5000, 'w');
+    content += text + (i % 3 ? "\r\n" : "\n");
+    if (text.size() > 4095) {
+      expected.push_back(text.substr(0, 4095));
+      expected.push_back(text.substr(4095) + "\n");
+    } else {
+      expected.push_back(text + "\n");
+    }
+  }
+  content += "last";
+  expected.push_back("last");
+  TempDir dir;
+  WriteFile(dir.Path("f"), content);
+  LineReader reader;
+  ASSERT_TRUE(reader.Open(dir.Path("f")));
+  size_t k = 0;
+  while (reader.ReadLine()) {
+    ASSERT_LT(k, expected.size());
+    ASSERT_EQ(std::string(reader.Line(), reader.Length()), expected[k]) << "line " << k;
+    char* line = reader.Line();
+    for (size_t i = 0; i < reader.Length(); ++i) line[i] = 'X';
+    line[reader.Length()] = 'Y';
+    line[reader.Length() / 2] = '\0';
+    ++k;
+  }
+  EXPECT_EQ(k, expected.size());
+  EXPECT_STREQ(reader.Line(), "");
+  EXPECT_EQ(reader.Length(), 0u);
+}
+
 TEST(LineReader, WholeLinesOfAnyLength) {
   TempDir dir;
   std::string longLine(10000, 'q');
