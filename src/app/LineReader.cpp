@@ -104,6 +104,74 @@ bool LineReader::ReadLine() {
   return true;
 }
 
+bool LineReader::PieceContains(const char* const* needles, int n) const {
+  for (int i = 0; i < n; ++i)
+    if (std::strstr(line_, needles[i])) return true;
+  return false;
+}
+
+namespace {
+
+// The first occurrence of needle (length m > 0) in the n bytes at s, or null.
+const char* FindBytes(const char* s, size_t n, const char* needle, size_t m) {
+  const char* const end = s + n;
+  while (static_cast<size_t>(end - s) >= m) {
+    const char* p = static_cast<const char*>(std::memchr(s, needle[0], static_cast<size_t>(end - s) - m + 1));
+    if (!p) return nullptr;
+    if (std::memcmp(p + 1, needle + 1, m - 1) == 0) return p;
+    s = p + 1;
+  }
+  return nullptr;
+}
+
+// The last '\n' among the n bytes at s, or null.
+const char* FindLastLineEnd(const char* s, size_t n) {
+  while (n > 0)
+    if (s[--n] == '\n') return s + n;
+  return nullptr;
+}
+
+}  // namespace
+
+// The buffered bytes are searched for the needles directly. Every byte just
+// after a '\n' starts a piece, and an occurrence of a needle never spans a
+// line end; so the lines before the line of the first occurrence hold no
+// piece with a needle and are dropped unread, and the search goes on with
+// ReadLine from the start of that line. A piece found this way is still
+// tested as ReadLine hands it out (an occurrence may lie behind a NUL byte
+// or across the 4095-character cut of a long line), and when the buffer holds
+// no line end at all the pieces are read one by one.
+bool LineReader::ReadLineContaining(const char* const* needles, int n) {
+  for (int i = 0; i < n; ++i)
+    if (needles[i][0] == '\0') return ReadLine();  // every piece holds the empty text
+  for (;;) {
+    RestoreBorrowedByte();
+    line_ = empty_;
+    length_ = 0;
+    if (!file_ || !Fill()) return false;
+    const char* raw = buffer_.data() + begin_;
+    const size_t available = end_ - begin_;
+    const char* first = nullptr;
+    for (int i = 0; i < n; ++i) {
+      size_t limit = first ? static_cast<size_t>(first - raw) + std::strlen(needles[i]) : available;
+      if (limit > available) limit = available;
+      const char* hit = FindBytes(raw, limit, needles[i], std::strlen(needles[i]));
+      if (hit && (!first || hit < first)) first = hit;
+    }
+    // Skip to the start of the line of the first occurrence, or without one
+    // past the last complete line buffered.
+    const char* lineEnd = FindLastLineEnd(raw, first ? static_cast<size_t>(first - raw) : available);
+    if (lineEnd) {
+      const size_t skip = static_cast<size_t>(lineEnd - raw) + 1;
+      begin_ += skip;
+      consumed_ += static_cast<long long>(skip);
+      if (!first) continue;
+    }
+    if (!ReadLine()) return false;
+    if (PieceContains(needles, n)) return true;
+  }
+}
+
 bool LineReader::ReadWholeLine(std::string& line) {
   line.clear();
   bool any = false;

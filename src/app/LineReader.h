@@ -36,6 +36,14 @@ class LineReader {
   char* Line() { return line_; }
   size_t Length() const { return length_; }
 
+  // Reads pieces until one contains any of the n needles (as strstr finds
+  // them in the piece), which is then the current piece; false at end of
+  // file. The same as calling ReadLine and testing each piece, but the
+  // pieces in between are passed over in the buffer without being handed
+  // out one by one. Needles must not contain line ends.
+  bool ReadLineContaining(const char* const* needles, int n);
+  bool ReadLineContaining(const char* needle) { return ReadLineContaining(&needle, 1); }
+
   // Reads one whole line of any length, without its line end ('\n', and in
   // text mode a preceding '\r'). For files where a line is one record however
   // long it is (the INI file).
@@ -50,6 +58,7 @@ class LineReader {
   bool Fill();  // ensures at least kWindow bytes are buffered unless at end
 
   void RestoreBorrowedByte();
+  bool PieceContains(const char* const* needles, int n) const;
 
   static constexpr size_t kWindow = kLineBufferSize + 1;  // 4095 chars, CR, LF
   std::FILE* file_ = nullptr;

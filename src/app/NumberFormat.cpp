@@ -11,6 +11,13 @@ namespace {
 
 constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// "00" "01" ... "99": two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 constexpr uint64_t kIntPow10[] = {1ULL,
                                   10ULL,
                                   100ULL,
@@ -26,47 +33,67 @@ constexpr uint64_t kIntPow10[] = {1ULL,
                                   1000000000000ULL,
                                   10000000000000ULL,
                                   100000000000000ULL,
-                                  1000000000000000ULL};
+                                  1000000000000000ULL,
+                                  10000000000000000ULL,
+                                  100000000000000000ULL,
+                                  1000000000000000000ULL,
+                                  10000000000000000000ULL};
 
-// "00" "01" ... "99": two digits at a time.
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// Writes the decimal digits of v backwards, ending just before end; at least
-// nMin digits (leading zeros). Returns the first digit written.
-char* DigitsBackward(char* end, uint64_t v, int nMin) {
-  char* p = end;
-  while (v >= 100 || nMin > 2) {
-    const unsigned pair = static_cast<unsigned>(v % 100);
-    v /= 100;
+// Writes v / 10^P with its sign, then for P > 0 the point and the last P
+// digits of v, right-aligned in width; the text is composed in place from
+// its last digit backwards, two digits at a time. P is a constant, so the
+// divisions cost a multiply.
+template <int P>
+char* PutFixed(char* out, bool negative, uint64_t v, int width) {
+  constexpr uint64_t kScale = kIntPow10[P];
+  uint64_t integer = v / kScale;
+  uint64_t decimals = v % kScale;
+  int nInteger = 1;
+  while (nInteger < 20 && integer >= kIntPow10[nInteger]) ++nInteger;
+  const int length = (negative ? 1 : 0) + nInteger + (P > 0 ? P + 1 : 0);
+  for (int pad = width - length; pad > 0; --pad) *out++ = ' ';
+  char* p = out + length;
+  for (int i = 0; i < P / 2; ++i) {
     p -= 2;
-    p[0] = kDigitPairs[2 * pair];
-    p[1] = kDigitPairs[2 * pair + 1];
-    nMin -= 2;
+    std::memcpy(p, &kDigitPairs[2 * (decimals % 100)], 2);
+    decimals /= 100;
   }
-  if (v >= 10 || nMin == 2) {
+  if (P % 2 == 1) *--p = static_cast<char>('0' + decimals);
+  if (P > 0) *--p = '.';
+  while (integer >= 100) {
     p -= 2;
-    p[0] = kDigitPairs[2 * v];
-    p[1] = kDigitPairs[2 * v + 1];
+    std::memcpy(p, &kDigitPairs[2 * (integer % 100)], 2);
+    integer /= 100;
+  }
+  if (integer >= 10) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * integer], 2);
   } else {
-    *--p = static_cast<char>('0' + v);
+    *--p = static_cast<char>('0' + integer);
   }
-  return p;
+  if (negative) *--p = '-';
+  return out + length;
 }
 
-// Copies the text [first, last) to out right-aligned in width (printf's
-// padding with blanks); returns the end.
-char* PutPadded(char* out, const char* first, const char* last, int width) {
-  const size_t len = static_cast<size_t>(last - first);
-  if (width > 0 && len < static_cast<size_t>(width)) {
-    const size_t pad = static_cast<size_t>(width) - len;
-    std::memset(out, ' ', pad);
-    out += pad;
+char* PutFixed(char* out, bool negative, uint64_t v, int precision, int width) {
+  switch (precision) {
+    case 0: return PutFixed<0>(out, negative, v, width);
+    case 1: return PutFixed<1>(out, negative, v, width);
+    case 2: return PutFixed<2>(out, negative, v, width);
+    case 3: return PutFixed<3>(out, negative, v, width);
+    case 4: return PutFixed<4>(out, negative, v, width);
+    case 5: return PutFixed<5>(out, negative, v, width);
+    case 6: return PutFixed<6>(out, negative, v, width);
+    case 7: return PutFixed<7>(out, negative, v, width);
+    case 8: return PutFixed<8>(out, negative, v, width);
+    case 9: return PutFixed<9>(out, negative, v, width);
+    case 10: return PutFixed<10>(out, negative, v, width);
+    case 11: return PutFixed<11>(out, negative, v, width);
+    case 12: return PutFixed<12>(out, negative, v, width);
+    case 13: return PutFixed<13>(out, negative, v, width);
+    case 14: return PutFixed<14>(out, negative, v, width);
+    default: return PutFixed<15>(out, negative, v, width);
   }
-  std::memcpy(out, first, len);
-  return out + len;
 }
 
 }  // namespace
@@ -83,24 +110,11 @@ char* FormatFixed(char* out, double x, int width, int precision) {
   if (precision >= 0 && precision <= 15 && width >= 0 && width <= kMaxFormatWidth && std::isfinite(x)) {
     const double y = std::fabs(x) * kPow10[precision];
     if (y < 1e15) {
-      const double whole = std::floor(y);
-      const double fraction = y - whole;  // exact: whole <= y < whole + 1 < 2^50
+      const uint64_t whole = static_cast<uint64_t>(y);  // y >= 0: the cut is the floor
+      const double fraction = y - static_cast<double>(whole);  // exact below 2^52
       if (fraction != 0.5) {
-        const uint64_t q = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
-        // Built from the last digit backwards: decimals, point, integer part.
-        char text[48];
-        char* const end = text + sizeof text;
-        char* p = end;
-        uint64_t integer = q;
-        if (precision > 0) {
-          const uint64_t scale = kIntPow10[precision];
-          integer = q / scale;
-          p = DigitsBackward(end, q % scale, precision);
-          *--p = '.';
-        }
-        p = DigitsBackward(p, integer, 1);
-        if (std::signbit(x)) *--p = '-';
-        return PutPadded(out, p, end, width);
+        const uint64_t q = whole + (fraction > 0.5 ? 1 : 0);
+        return PutFixed(out, std::signbit(x), q, precision, width);
       }
     }
   }
@@ -111,13 +125,9 @@ char* FormatFixed(char* out, double x, int width, int precision) {
 
 char* FormatInt(char* out, int value, int width) {
   if (width < 0 || width > kMaxFormatWidth) width = 0;
-  char text[16];
-  char* const end = text + sizeof text;
   const uint64_t magnitude =
       value < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
-  char* p = DigitsBackward(end, magnitude, 1);
-  if (value < 0) *--p = '-';
-  return PutPadded(out, p, end, width);
+  return PutFixed<0>(out, value < 0, magnitude, width);
 }
 
 }  // namespace quorvel

@@ -107,8 +107,16 @@ void StoreLatticeFromVectors(CCrystal& crystal, const double v[3][3]) {
   crystal.CalculateLatticeParameters();
 }
 
-bool IsPositionTableHeading(const char* line) {
-  return std::strstr(line, "POSITION") != nullptr && std::strstr(line, "TOTAL-FORCE") != nullptr;
+// Whether the line read last contains needle, as strstr finds it. Most
+// OUTCAR lines are rows of numbers without the needle's first letter; a
+// memchr over the line's bytes turns them away at the cost of one scan.
+bool LineContains(LineReader& reader, const char* needle) {
+  return std::memchr(reader.Line(), needle[0], reader.Length()) != nullptr &&
+         std::strstr(reader.Line(), needle) != nullptr;
+}
+
+bool IsPositionTableHeading(LineReader& reader) {
+  return LineContains(reader, "POSITION") && LineContains(reader, "TOTAL-FORCE");
 }
 
 }  // namespace
@@ -254,8 +262,8 @@ void ReadINCARTitle(const std::string& incarPath, std::string& title) {
 
 int CountIonicSteps(LineReader& outcar) {
   int nStep = 0;
-  while (outcar.ReadLine())
-    if (IsPositionTableHeading(outcar.Line())) ++nStep;
+  while (outcar.ReadLineContaining("TOTAL-FORCE"))
+    if (IsPositionTableHeading(outcar)) ++nStep;
   outcar.Rewind();
   return nStep;
 }
@@ -270,12 +278,14 @@ int ReadNextCrystalStructureFromOUTCAR(LineReader& outcar, CCrystal& crystal) {
   const char* const kMarkers[2] = {"VOLUME and BASIS-vectors", "direct lattice vectors"};
   for (const char* marker : kMarkers) {
     for (;;) {
-      if (!outcar.ReadLine()) {
+      // Lines with neither text are neither the marker nor the heading.
+      const char* const kLookFor[2] = {marker, "TOTAL-FORCE"};
+      if (!outcar.ReadLineContaining(kLookFor, 2)) {
         std::printf("Error in ReadNextCrystalStructureFromOUTCAR: OUTCAR ends before the next ionic step.\n");
         return 0;
       }
-      if (std::strstr(outcar.Line(), marker)) break;
-      if (IsPositionTableHeading(outcar.Line())) {
+      if (LineContains(outcar, marker)) break;
+      if (IsPositionTableHeading(outcar)) {
         std::printf("Error in ReadNextCrystalStructureFromOUTCAR: an ionic step of OUTCAR has no cell block.\n");
         return 0;
       }
@@ -306,11 +316,11 @@ int ReadNextCrystalStructureFromOUTCAR(LineReader& outcar, CCrystal& crystal) {
   crystal.CalculateLatticeVectors();
 
   for (;;) {
-    if (!outcar.ReadLine()) {
+    if (!outcar.ReadLineContaining("TOTAL-FORCE")) {
       std::printf("Error in ReadNextCrystalStructureFromOUTCAR: OUTCAR ends inside an ionic step.\n");
       return 0;
     }
-    if (IsPositionTableHeading(outcar.Line())) break;
+    if (IsPositionTableHeading(outcar)) break;
   }
   outcar.ReadLine();  // the dashed rule under the heading
 

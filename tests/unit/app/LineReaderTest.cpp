@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,80 @@ TEST(LineReader, LinesChangedInPlaceLeaveTheNextLinesAlone) {
   EXPECT_EQ(k, expected.size());
   EXPECT_STREQ(reader.Line(), "");
   EXPECT_EQ(reader.Length(), 0u);
+}
+
+// The pieces, and the positions after them, that reading piece by piece and
+// testing each with strstr finds; then the same with ReadLineContaining.
+// Calls alternate with plain ReadLine so that both start from every kind of
+// position.
+std::vector<std::string> FindPieces(const std::string& path, LineReader::Mode mode,
+                                    const std::vector<const char*>& needles, bool bFast) {
+  LineReader reader;
+  EXPECT_TRUE(reader.Open(path, mode));
+  std::vector<std::string> found;
+  for (int round = 0;; ++round) {
+    bool ok;
+    if (bFast) {
+      ok = reader.ReadLineContaining(needles.data(), static_cast<int>(needles.size()));
+    } else {
+      ok = false;
+      while (!ok && reader.ReadLine())
+        for (const char* needle : needles)
+          if (std::strstr(reader.Line(), needle)) ok = true;
+    }
+    if (!ok) {
+      EXPECT_EQ(reader.Length(), 0u);
+      found.push_back("end at " + std::to_string(reader.Position()));
+      break;
+    }
+    found.push_back(std::string(reader.Line(), reader.Length()) + " @" + std::to_string(reader.Position()));
+    if (round % 3 == 2 && reader.ReadLine())
+      found.push_back("then " + std::string(reader.Line(), reader.Length()));
+  }
+  return found;
+}
+
+TEST(LineReader, ReadLineContainingFindsThePiecesReadLineFinds) {
+  // Text with the needles in ordinary lines, at line starts and ends, in
+  // CRLF lines, behind NUL bytes (strstr does not see them), across the
+  // 4095-character cut of long lines, in lines longer than the buffer, at
+  // the end of the file without a line end, and first letters without the
+  // rest.
+  std::string text;
+  unsigned state = 7;
+  auto next = [&state]() { return state = state * 1103515245u + 12345u, (state >> 16) & 0x7fff; };
+  const std::string words[] = {"POSITION", "TOTAL-FORCE", "POS", "TOTAL", "x", "  1.25 -3.5  ", "VOLUME"};
+  for (int line = 0; line < 6000; ++line) {
+    int kind = static_cast<int>(next() % 40);
+    std::string l;
+    if (kind == 0) {
+      l = std::string(4090 + next() % 10, 'a') + "POSITION TOTAL-FORCE";
+    } else if (kind == 1) {
+      l = std::string(70000 + next() % 5000, 'b') + "TOTAL-FORCE";
+    } else if (kind == 2) {
+      l = std::string("ab") + '\0' + "POSITION";
+    } else if (kind == 3) {
+      l = std::string(4095 - 5, 'c') + "TOTAL-FORCE";  // cut inside the needle
+    } else {
+      int n = static_cast<int>(next() % 6);
+      for (int k = 0; k < n; ++k) l += words[next() % 7] + " ";
+    }
+    text += l + (next() % 3 == 0 ? "\r\n" : "\n");
+  }
+  text += "last TOTAL-FORCE";
+  TempDir dir;
+  WriteFile(dir.Path("f"), text);
+  const std::vector<std::vector<const char*>> needleSets = {
+      {"TOTAL-FORCE"}, {"POSITION", "VOLUME"}, {"VOLUME", "TOTAL-FORCE", "x"}, {"ab"}, {"1.25 -3.5"}, {"absent"}};
+  for (const auto& needles : needleSets)
+    for (LineReader::Mode mode : {LineReader::kText, LineReader::kBinary}) {
+      SCOPED_TRACE(std::string(needles[0]) + (mode == LineReader::kText ? " text" : " binary"));
+      std::vector<std::string> slow = FindPieces(dir.Path("f"), mode, needles, false);
+      std::vector<std::string> fast = FindPieces(dir.Path("f"), mode, needles, true);
+      EXPECT_GT(slow.size(), needles[0] == std::string("absent") ? 0u : 10u);
+      ASSERT_EQ(fast.size(), slow.size());
+      for (size_t i = 0; i < slow.size(); ++i) ASSERT_EQ(fast[i], slow[i]) << "find " << i;
+    }
 }
 
 TEST(LineReader, WholeLinesOfAnyLength) {
