@@ -164,20 +164,23 @@ void CNeighbourSearch::BuildCellList() {
 // lattice: extended bin e along an axis is bin e mod m of translation
 // floor(e / m), and only translations within the lattice range are visited.
 // Each candidate gets the literal search's distance; the hits are then put
-// into the literal search's order.
-void CNeighbourSearch::CollectNeighbours(const double c[3]) {
+// into the literal search's order when the caller needs it.
+void CNeighbourSearch::CollectNeighbours(const double c[3], bool bOrdered) {
   hits_.clear();
   if (!(std::isfinite(c[0]) && std::isfinite(c[1]) && std::isfinite(c[2]))) return;
-  long long lo[3], hi[3];
+  // Per axis, the bins of the box: translation and bin of each.
   for (int i = 0; i < 3; ++i) {
     const double m = bins_[i];
     double first = std::floor((c[i] - reach_[i]) * m);
     double last = std::floor((c[i] + reach_[i]) * m);
     first = std::max(first, -static_cast<double>(n_[i]) * m);
     last = std::min(last, (static_cast<double>(n_[i]) + 1) * m - 1);
+    span_[i].clear();
     if (!(first <= last)) return;
-    lo[i] = static_cast<long long>(first);
-    hi[i] = static_cast<long long>(last);
+    for (long long e = static_cast<long long>(first); e <= static_cast<long long>(last); ++e) {
+      const long long l = FloorDiv(e, bins_[i]);
+      span_[i].push_back(Span{static_cast<int>(l), static_cast<int>(e - l * bins_[i])});
+    }
   }
   const double(*G)[3] = crystal_->MetricTensor;
   // A candidate is certainly beyond the cut-off when the squared distance
@@ -185,38 +188,35 @@ void CNeighbourSearch::CollectNeighbours(const double c[3]) {
   const double r = 0.1 * rmax_;
   const double limit2 = r * r * (1 + 1e-6);
   const uint64_t nA = 2 * static_cast<uint64_t>(n_[0]) + 1, nB = 2 * static_cast<uint64_t>(n_[1]) + 1;
-  for (long long ec = lo[2]; ec <= hi[2]; ++ec) {
-    const long long lc = FloorDiv(ec, bins_[2]);
-    const int bc = static_cast<int>(ec - lc * bins_[2]);
-    for (long long eb = lo[1]; eb <= hi[1]; ++eb) {
-      const long long lb = FloorDiv(eb, bins_[1]);
-      const int bb = static_cast<int>(eb - lb * bins_[1]);
-      for (long long ea = lo[0]; ea <= hi[0]; ++ea) {
-        const long long la = FloorDiv(ea, bins_[0]);
-        const int ba = static_cast<int>(ea - la * bins_[0]);
-        const size_t bin = (static_cast<size_t>(bc) * bins_[1] + bb) * bins_[0] + ba;
-        const uint64_t t = (static_cast<uint64_t>(lc + n_[2]) * nB + static_cast<uint64_t>(lb + n_[1])) * nA +
-                           static_cast<uint64_t>(la + n_[0]);
-        for (int k = binStart_[bin]; k < binStart_[bin + 1]; ++k) {
+  const size_t rowA = static_cast<size_t>(bins_[0]), rowB = static_cast<size_t>(bins_[1]);
+  for (const Span& sc : span_[2]) {
+    const double z0 = sc.l;
+    for (const Span& sb : span_[1]) {
+      const double y0 = sb.l;
+      const uint64_t tCB = (static_cast<uint64_t>(sc.l + n_[2]) * nB + static_cast<uint64_t>(sb.l + n_[1])) * nA;
+      const size_t binCB = (static_cast<size_t>(sc.bin) * rowB + static_cast<size_t>(sb.bin)) * rowA;
+      for (const Span& sa : span_[0]) {
+        const size_t bin = binCB + static_cast<size_t>(sa.bin);
+        const int kEnd = binStart_[bin + 1];
+        if (binStart_[bin] == kEnd) continue;
+        const double x0 = sa.l;
+        const uint64_t t = tCB + static_cast<uint64_t>(sa.l + n_[0]);
+        for (int k = binStart_[bin]; k < kEnd; ++k) {
           const int j = binSites_[static_cast<size_t>(k)];
           const double* p = Folded(j);
-          const double x = p[0] + static_cast<int>(la), y = p[1] + static_cast<int>(lb),
-                       z = p[2] + static_cast<int>(lc);
+          const double x = p[0] + x0, y = p[1] + y0, z = p[2] + z0;
           const double dx = x - c[0], dy = y - c[1], dz = z - c[2];
           const double q = G[0][0] * dx * dx + G[1][1] * dy * dy + G[2][2] * dz * dz +
                            2.0 * (G[0][1] * dx * dy + G[0][2] * dx * dz + G[1][2] * dy * dz);
           if (!(q <= limit2)) continue;
           const double d = 10.0 * std::sqrt(crystal_->GetDistance2(c[0], c[1], c[2], x, y, z));
           if (!(d <= rmax_)) continue;
-          hits_.push_back(Hit{t * static_cast<uint64_t>(nSites_) + static_cast<uint64_t>(j),
-                              {static_cast<int>(la), static_cast<int>(lb), static_cast<int>(lc)},
-                              j,
-                              d});
+          hits_.push_back(Hit{t * static_cast<uint64_t>(nSites_) + static_cast<uint64_t>(j), {sa.l, sb.l, sc.l}, j, d});
         }
       }
     }
   }
-  std::sort(hits_.begin(), hits_.end(), [](const Hit& u, const Hit& v) { return u.key < v.key; });
+  if (bOrdered) std::sort(hits_.begin(), hits_.end(), [](const Hit& u, const Hit& v) { return u.key < v.key; });
 }
 
 const CAtomSite* CNeighbourSearch::Centre(int ia) const {

@@ -73,17 +73,18 @@ class CNeighbourSearch {
   }
 
   // Visits exactly the images of ForEachImage whose distance is at most the
-  // cut-off given to Prepare (d <= rmax), in the same order and with the
-  // same distances.
+  // cut-off given to Prepare (d <= rmax), with the same distances, and in the
+  // same order unless bAnyOrder is set (for callers whose result does not
+  // depend on the order).
   template <typename Visit>
-  void ForEachNeighbour(const double c[3], Visit&& visit) {
+  void ForEachNeighbour(const double c[3], Visit&& visit, bool bAnyOrder = false) {
     if (!bCellList_) {
       ForEachImage(c, [&](const Image& image) {
         if (image.d <= rmax_) visit(image);
       });
       return;
     }
-    CollectNeighbours(c);
+    CollectNeighbours(c, !bAnyOrder);
     Image image;
     for (const Hit& hit : hits_) {
       const double* p = Folded(hit.j);
@@ -113,7 +114,7 @@ class CNeighbourSearch {
 
   const double* Folded(int j) const { return &folded_[3 * static_cast<size_t>(j)]; }
   void BuildCellList();
-  void CollectNeighbours(const double c[3]);
+  void CollectNeighbours(const double c[3], bool bOrdered);
 
   const CCrystal* crystal_ = nullptr;
   double rmax_ = 0;
@@ -131,6 +132,12 @@ class CNeighbourSearch {
   std::vector<int> binStart_;
   std::vector<int> binSites_;
   std::vector<Hit> hits_;
+  // The bins of one centre's box along each axis, as translation and bin.
+  struct Span {
+    int l;
+    int bin;
+  };
+  std::vector<Span> span_[3];
 };
 
 // A position folded into the cell coordinate by coordinate.

@@ -492,13 +492,6 @@ int CCrystal::FindAtomSite(int iAtomType, double x, double y, double z) const {
   return -1;
 }
 
-double CCrystal::GetDistance2(double x1, double y1, double z1, double x2, double y2, double z2) const {
-  const double(*G)[3] = MetricTensor;
-  double dx = x2 - x1, dy = y2 - y1, dz = z2 - z1;
-  return G[0][0] * dx * dx + G[1][1] * dy * dy + G[2][2] * dz * dz +
-         2.0 * (G[0][1] * dx * dy + G[0][2] * dx * dz + G[1][2] * dy * dz);
-}
-
 // Every site counts with its own occupancy; a site without a type adds nothing.
 double CCrystal::CalculateDensity() {
   double mass = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -165,7 +166,11 @@ TEST(NeighbourSearchTest, BadlyShapedCellFallsBack) {
 // literal search gives, with partial occupancies and sites outside the cell.
 // The expected RDF table is accumulated here from the literal search in its
 // order; the listing line by line from it.
-TEST(NeighbourSearchTest, AnalysesMatchTheLiteralSearch) {
+// Partial occupancies make the sums depend on the order of the neighbours;
+// whole ones (which the analyses may add in any order) do not.
+class AnalysesMatchTheLiteralSearch : public testing::TestWithParam<bool> {};
+
+TEST_P(AnalysesMatchTheLiteralSearch, TablesAndListing) {
   TempDir dir;
   ScopedWorkingDirectory cwd(dir.Dir());
   CCrystal crystal;
@@ -174,7 +179,9 @@ TEST(NeighbourSearchTest, AnalysesMatchTheLiteralSearch) {
   int a = AddTestType(crystal, "A");
   int b = AddTestType(crystal, "B");
   CSequence random(99);
-  const double occupancies[] = {1.0, 0.1, 1.0 / 3, 0.7, 0.25};
+  const bool bWhole = GetParam();
+  const double occupancies[] = {1.0, bWhole ? 2.0 : 0.1, bWhole ? 3.0 : 1.0 / 3, bWhole ? -1.0 : 0.7,
+                                bWhole ? 1.0 : 0.25};
   for (int k = 0; k < 120; ++k) {
     double x = 1.2 * random.Next() - 0.1, y = random.Next(), z = random.Next();
     int type = k % 3 == 0 ? b : a;
@@ -188,10 +195,12 @@ TEST(NeighbourSearchTest, AnalysesMatchTheLiteralSearch) {
   const int nMesh = 61;
   const double dr = rmax / (nMesh - 1);
 
-  // The literal search, with the bins and sums of the RDF tables.
+  // The literal search, with the bins and sums of the RDF tables and the
+  // coordination-number tables (CN 2) worked out bin by bin.
+  const int CN = 2;
   CNeighbourSearch literal;
   ASSERT_EQ(literal.Prepare(crystal, rmax, "test"), 1);
-  std::vector<double> table(2 * 2 * nMesh, 0.0);
+  std::vector<double> table(2 * 2 * nMesh, 0.0), cnTable(2 * 2 * nMesh, 0.0);
   int nCentres[2] = {0, 0};
   std::string listing;
   for (int ia = 0; ia < crystal.nAtomAsymSites; ++ia) {
@@ -200,11 +209,13 @@ TEST(NeighbourSearchTest, AnalysesMatchTheLiteralSearch) {
     FoldPosition(centre, c);
     crystal.FractionalToCartesian(c[0], c[1], c[2], cc[0], cc[1], cc[2]);
     ++nCentres[centre.iAtomType];
+    std::vector<double> own(2 * nMesh, 0.0);
     literal.ForEachImage(c, [&](const CNeighbourSearch::Image& image) {
       if (!(image.d <= rmax)) return;
       const CAtomSite& neighbour = crystal.AtomSites[image.j];
       int k = image.d / dr < nMesh - 1 ? static_cast<int>(image.d / dr) : nMesh - 1;
       table[(centre.iAtomType * 2 + neighbour.iAtomType) * nMesh + k] += neighbour.Occupancy;
+      own[neighbour.iAtomType * nMesh + k] += neighbour.Occupancy;
       if (image.d < 1.5) return;
       double r[3];
       crystal.FractionalToCartesian(image.position[0], image.position[1], image.position[2], r[0], r[1], r[2]);
@@ -214,6 +225,21 @@ TEST(NeighbourSearchTest, AnalysesMatchTheLiteralSearch) {
           centre.Label.c_str(), neighbour.Label.c_str(), image.d, c[0], c[1], c[2], image.folded[0],
           image.folded[1], image.folded[2], cc[0] * 10, cc[1] * 10, cc[2] * 10, r[0] * 10, r[1] * 10, r[2] * 10);
     });
+    for (int j = 0; j < 2; ++j) {
+      double count = 0;
+      bool bReached = false;
+      for (int k = 1; k < nMesh; ++k) {
+        count = std::trunc(count + own[j * nMesh + k]);
+        if (!bReached && count == CN) {
+          bReached = true;
+          cnTable[(centre.iAtomType * 2 + j) * nMesh + k] += 1;
+        }
+        if (count >= CN + 1) {
+          if (bReached) cnTable[(centre.iAtomType * 2 + j) * nMesh + k] -= 1;
+          break;
+        }
+      }
+    }
   }
   ASSERT_TRUE(literal.UsesCellList());
   ASSERT_EQ(crystal.nAtomAsymSites, 30);
@@ -221,6 +247,7 @@ TEST(NeighbourSearchTest, AnalysesMatchTheLiteralSearch) {
   SetRunOptions({"--MaximumDistance=6", "--MinimumDistance=1.5", "--nMesh=61"});
   testing::internal::CaptureStdout();
   EXPECT_EQ(CalculateRDF(crystal, 0), 1);
+  EXPECT_EQ(CalculateCNRDF(crystal, CN, 0), 1);
   EXPECT_EQ(ListDistances(crystal, dir.Path("d.txt")), 1);
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(ReadFile(dir.Path("d.txt")), listing);
@@ -235,8 +262,22 @@ TEST(NeighbourSearchTest, AnalysesMatchTheLiteralSearch) {
         expected += Format("%g,%g,%g\n", k * dr, g, sum);
       }
       EXPECT_EQ(ReadFile(dir.Path(Format("%s-%s-RDF.csv", names[i], names[j]))), expected) << names[i] << names[j];
+      std::string expectedCN = Format("r(A),RDF(%s-%s),RCN(%s-%s)\n", names[i], names[j], names[i], names[j]);
+      sum = 0;
+      int nNonZero = 0;
+      for (int k = 0; k < nMesh; ++k) {
+        double g = cnTable[(i * 2 + j) * nMesh + k];
+        if (k > 0) sum += g;
+        if (g != 0) ++nNonZero;
+        expectedCN += Format("%g,%g,%g\n", k * dr, g, sum);
+      }
+      EXPECT_GT(nNonZero, 0) << names[i] << names[j];
+      EXPECT_EQ(ReadFile(dir.Path(Format("%s-%s-RDF-CN%d.csv", names[i], names[j], CN))), expectedCN)
+          << names[i] << names[j];
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Occupancies, AnalysesMatchTheLiteralSearch, testing::Values(false, true));
 
 }  // namespace
 }  // namespace quorvel
