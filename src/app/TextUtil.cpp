@@ -140,6 +140,11 @@ std::string& ReplaceExtension(std::string& path, const std::string& newExtension
   return path;
 }
 
+std::string CutAtLastDot(const std::string& text) {
+  size_t dot = text.rfind('.');
+  return dot == std::string::npos ? text : text.substr(0, dot);
+}
+
 std::string StripExtension(const std::string& path) {
   size_t sep = FindLastSeparator(path);
   size_t dot = path.rfind('.');

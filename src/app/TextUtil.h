@@ -42,6 +42,10 @@ std::string JoinPathString(const std::string& directory, const std::string& file
 // Replaces the last extension of the file name (keeping drive and directory);
 // "csv" and ".csv" give the same result.
 std::string& ReplaceExtension(std::string& path, const std::string& newExtension);
+// The text up to its last '.', wherever that dot is (also in a directory
+// name), or the whole text without any dot: the output conversions derive
+// their companion names this way.
+std::string CutAtLastDot(const std::string& text);
 // The path without the extension of its file name ("dir/run.out" -> "dir/run").
 std::string StripExtension(const std::string& path);
 

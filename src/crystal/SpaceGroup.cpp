@@ -173,28 +173,13 @@ int CSpaceGroup::ReadSPG(int number, int secondKey, const std::string& path) {
     std::printf("Error in CSpaceGroup::ReadSPG: Can not read [%s].\n", path.c_str());
     return -1;
   }
+  CSPGRecordHeader header;
   while (reader.ReadLine()) {
-    // Header: number, second key, two unused integers, the count of operation
-    // lines and the name, separated by single blanks; the name is the rest of
-    // the line and may itself hold blanks ("P 1 21/c 1").
-    char* header = reader.Line();
-    Trim(header);
-    const char* field[6] = {header, nullptr, nullptr, nullptr, nullptr, nullptr};
-    bool bComplete = true;
-    for (int f = 1; f < 6 && bComplete; ++f) {
-      const char* blank = std::strchr(field[f - 1], ' ');
-      if (!blank) bComplete = false;
-      else field[f] = blank + 1;
-    }
-    if (!bComplete) break;
-    int recordNumber = AtoI(field[0]);
-    int recordSecondKey = AtoI(field[1]);
-    int nLines = AtoI(field[4]);
-    std::string name = field[5];
-    Trim(name);
+    if (!ParseSPGRecordHeader(reader.Line(), header)) break;
     if (!reader.ReadLine()) break;  // the second line of a record is not used
-    if (recordNumber == number && recordSecondKey == secondKey) {
-      Name = name;
+    const int nLines = header.nLines;
+    if (header.Number == number && header.SecondKey == secondKey) {
+      Name = header.Name;
       for (int i = 0; i < nLines && reader.ReadLine(); ++i) {
         // Lines beyond the table's 512 operations are read and dropped (the
         // full table refuses them).
@@ -285,6 +270,22 @@ bool CSpaceGroup::HasNumericForm(int i) const {
   if (i < 0 || i >= nOperations || i >= kMaxOperations) return false;
   return OperationRotation[i].Rows() == 3 && OperationRotation[i].Columns() == 3 &&
          OperationTranslation[i].Size() == 3;
+}
+
+bool ParseSPGRecordHeader(char* line, CSPGRecordHeader& header) {
+  Trim(line);
+  const char* field[6] = {line, nullptr, nullptr, nullptr, nullptr, nullptr};
+  for (int f = 1; f < 6; ++f) {
+    const char* blank = std::strchr(field[f - 1], ' ');
+    if (!blank) return false;
+    field[f] = blank + 1;
+  }
+  header.Number = AtoI(field[0]);
+  header.SecondKey = AtoI(field[1]);
+  header.nLines = AtoI(field[4]);
+  header.Name = field[5];
+  Trim(header.Name);
+  return true;
 }
 
 std::string FormatOperation(const CMyMatrix& rotation, const CMyVector& translation) {

@@ -48,6 +48,19 @@ class CSpaceGroup {
   CMyMatrix OperationRotation[kMaxOperations];
 };
 
+// The header line of a record of the space-group database: number, second
+// key, two integers not used here, the count of operation lines and the name
+// (the rest of the line, "P 1 21/c 1"), separated by single blanks.
+struct CSPGRecordHeader {
+  int Number = 0;
+  int SecondKey = 0;
+  int nLines = 0;
+  std::string Name;
+};
+// Parses a header line (trimmed in place first); false when it lacks a field,
+// which ends the reading of the database.
+bool ParseSPGRecordHeader(char* line, CSPGRecordHeader& header);
+
 // "x,y,z"-style text of a numeric operation; each row's non-zero translation
 // is appended as a fraction ("-x+1/2,y,z").
 std::string FormatOperation(const CMyMatrix& rotation, const CMyVector& translation);

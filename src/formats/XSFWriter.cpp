@@ -1,9 +1,10 @@
 #include "formats/XSFWriter.h"
 
-#include <cmath>
 #include <climits>
+#include <cmath>
 
 #include "app/NumberFormat.h"
+#include "app/Options.h"
 #include "app/Platform.h"
 #include "crystal/Crystal.h"
 
@@ -64,6 +65,24 @@ std::FILE* CreateXSFFile(const std::string& path, int nFrames) {
   std::fprintf(file, "CRYSTAL\n");
   std::fprintf(file, "\n");
   return file;
+}
+
+CXSFTrajectory::CXSFTrajectory(int nStepsInFile, bool bLastStepReplaces) : nStep(nStepsInFile) {
+  const int nLastStep = GetOptionInt("nLastStep");
+  if (nLastStep > 0 && (bLastStepReplaces || nLastStep < nStep)) nStep = nLastStep;
+  nOutputInterval = GetOptionInt("nOutputInterval");
+  if (nOutputInterval <= 0) nOutputInterval = 1;
+  nOutput = (nStep - 1) / nOutputInterval + 1;
+}
+
+std::FILE* CXSFTrajectory::Create(const std::string& path) const {
+  return nStep > 0 ? CreateXSFFile(path, nOutput) : OpenFile(path, "wb");
+}
+
+void CXSFTrajectory::WriteStep(std::FILE* file, int step, const CCrystal& crystal) {
+  if (step % nOutputInterval != 0) return;
+  WriteXSFFrame(file, ++iFrame_, crystal);
+  std::printf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", step, crystal.Temperature, crystal.Pressure, crystal.Density);
 }
 
 int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal) {

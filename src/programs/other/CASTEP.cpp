@@ -117,9 +117,7 @@ int ReadNextCrystalStructureFromOutput(LineReader& stream, CCrystal& crystal) {
 }  // namespace CASTEP
 
 int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/) {
-  // The base is the argument up to its last '.', wherever that dot is.
-  size_t dot = argument.rfind('.');
-  std::string base = dot == std::string::npos ? argument : argument.substr(0, dot);
+  const std::string base = CutAtLastDot(argument);
   std::string castepPath = base + ".castep";
   std::string xsfPath = argument;
   ReplaceExtension(xsfPath, "xsf");
@@ -137,11 +135,8 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
   LineReader castep;
   int nStep = 0;
   if (castep.Open(castepPath)) nStep = CountLinesContaining(castep, "** Forces **") - 1;
-  int nLastStep = GetOptionInt("nLastStep");
-  if (0 < nLastStep && nLastStep < nStep) nStep = nLastStep;
-  int nOutputInterval = GetOptionInt("nOutputInterval");
-  if (nOutputInterval <= 0) nOutputInterval = 1;
-  int nOutput = (nStep - 1) / nOutputInterval + 1;
+  CXSFTrajectory frames(nStep, false);
+  nStep = frames.nStep;
 
   auto crystal = std::make_unique<CCrystal>();
   auto initial = std::make_unique<CCrystal>();
@@ -158,7 +153,7 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
   }
   // The header announces the frames and comes with the first step: a run
   // without steps leaves the file empty.
-  FilePtr xsf(nStep > 0 ? CreateXSFFile(xsfPath, nOutput) : OpenFile(xsfPath, "wb"));
+  FilePtr xsf(frames.Create(xsfPath));
   if (!xsf) {
     std::printf("Can not write to [%s].\n", xsfPath.c_str());
     return -1;
@@ -170,18 +165,12 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
 
   std::printf("nAtomSites: %d  nAtomType: %d\n", crystal->nAtomSites, crystal->nAtomTypes);
   std::printf("nStep: %d\n", nStep);
-  std::printf("nOutputInterval: %d\n", nOutputInterval);
-  std::printf("nOutput: %d\n", nOutput);
+  std::printf("nOutputInterval: %d\n", frames.nOutputInterval);
+  std::printf("nOutput: %d\n", frames.nOutput);
 
-  int iFrame = 0;
   for (int i = 0; i < nStep; ++i) {
     if (CASTEP::ReadNextCrystalStructureFromOutput(castep, *crystal) <= 0) break;
-    if (i % nOutputInterval == 0) {
-      ++iFrame;
-      WriteXSFFrame(xsf.get(), iFrame, *crystal);
-      std::printf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", i, crystal->Temperature, crystal->Pressure,
-                  crystal->Density);
-    }
+    frames.WriteStep(xsf.get(), i, *crystal);
   }
   castep.Close();
   xsf.reset();
