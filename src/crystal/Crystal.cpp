@@ -288,9 +288,31 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
 
   std::string siteLabel = label;
   if (siteLabel.empty()) {
+    // The sites whose type name (the type's Name, else its Label, else the
+    // site's own Label) equals typeName. Each type is compared once, so that
+    // a step reader adding hundreds of unlabelled sites compares names only
+    // for sites without a named type.
+    const int nTypes = std::max(0, std::min(nAtomTypes, static_cast<int>(AtomTypes.size())));
+    std::vector<signed char> typeMatches(static_cast<size_t>(nTypes));  // 1, 0, or -1: compare the site's label
+    for (int t = 0; t < nTypes; ++t) {
+      const CAtomType& type = AtomTypes[t];
+      typeMatches[static_cast<size_t>(t)] =
+          type.Name.empty() && type.Label.empty()
+              ? -1
+              : (EqualNoCase(type.Name.empty() ? type.Label : type.Name, typeName) ? 1 : 0);
+    }
     int count = 0;
-    for (int i = 0; i < nAtomAsymSites; ++i)
-      if (EqualNoCase(GetAtomTypeName(AtomAsymSites[i]), typeName)) ++count;
+    const signed char* matches = typeMatches.data();
+    const CAtomSite* const sites = AtomAsymSites.data();
+    const int nSites = nAtomAsymSites;
+    for (int i = 0; i < nSites; ++i) {
+      const unsigned t = static_cast<unsigned>(sites[i].iAtomType);  // a negative index wraps beyond nTypes
+      const int match = t < static_cast<unsigned>(nTypes) ? matches[t] : -1;
+      if (match >= 0)
+        count += match;
+      else if (EqualNoCase(sites[i].Label, typeName))
+        ++count;
+    }
     siteLabel = typeName + std::to_string(count + 1);
   }
 
