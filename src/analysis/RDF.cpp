@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/NeighbourSearch.h"
+#include "app/NumberFormat.h"
 #include "app/Options.h"
 #include "app/TextUtil.h"
 #include "crystal/Crystal.h"
@@ -125,7 +126,7 @@ void WriteTable(const std::string& fileName, const std::string& centre, const st
   for (int k = 0; k < bins.nMesh; ++k) {
     double g = values[k] / divisor;
     if (k > 0) sum += g;
-    std::fprintf(file.get(), "%g,%g,%g\n", bins.R(k), g, sum);
+    FastFprintf(file.get(), "%g,%g,%g\n", bins.R(k), g, sum);
   }
 }
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
+#include <string>
 
 namespace quorvel {
 
@@ -22,5 +24,20 @@ char* FormatFixed(char* out, double x, int width, int precision);
 // Writes value as std::printf("%*d", width, value) does; width
 // 0..kMaxFormatWidth.
 char* FormatInt(char* out, int value, int width);
+
+// Writes x as std::printf("%*.*g", width, precision, x) does ("%g" and
+// "%lg" are the same conversion); precision 0..15, width
+// 0..kMaxFormatWidth. Room as for FormatFixed.
+char* FormatGeneral(char* out, double x, int width, int precision);
+
+// std::fprintf(file, format, ...), with the same bytes and result, for the
+// lines that are printed hundreds of thousands of times. Conversions %d, %i,
+// %c, %s, %f, %g (also %lf, %lg), with width, precision and the '-' flag, are
+// composed here; a format with anything else goes to vfprintf whole. The
+// format strings at the call sites stay the printf formats they replace.
+int FastFprintf(std::FILE* file, const char* format, ...);
+int FastPrintf(const char* format, ...);  // to standard output
+// The text FastFprintf would write (for the tests).
+std::string FastFormat(const char* format, ...);
 
 }  // namespace quorvel

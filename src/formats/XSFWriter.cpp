@@ -22,36 +22,10 @@ int AtomicNumberColumn(const CAtomType* type) {
   return static_cast<int>(z);
 }
 
-// Lines are composed with FormatFixed, which gives the bytes of the printf
-// formats quoted beside them, and written whole.
 void WriteVectorLines(std::FILE* file, const CCrystal& crystal) {
-  char line[3 * kFormatRoom + 8];
-  for (int i = 0; i < 3; ++i) {
-    // " %16.10f %16.10f %16.10f\n"
-    char* p = line;
-    for (int k = 0; k < 3; ++k) {
-      *p++ = ' ';
-      p = FormatFixed(p, crystal.LatticeVector[i][k] * 10.0, 16, 10);
-    }
-    *p++ = '\n';
-    std::fwrite(line, 1, static_cast<size_t>(p - line), file);
-  }
-}
-
-// "%3d   %12.7f %12.7f %12.7f   %12.7f %12.7f %12.7f\n"
-void WriteAtomLine(std::FILE* file, int atomicNumber, const double position[3], const double force[3]) {
-  char line[7 * kFormatRoom + 16];
-  char* p = FormatInt(line, atomicNumber, 3);
-  for (const double* triple : {position, force}) {
-    *p++ = ' ';
-    *p++ = ' ';
-    for (int k = 0; k < 3; ++k) {
-      *p++ = ' ';
-      p = FormatFixed(p, triple[k], 12, 7);
-    }
-  }
-  *p++ = '\n';
-  std::fwrite(line, 1, static_cast<size_t>(p - line), file);
+  for (int i = 0; i < 3; ++i)
+    FastFprintf(file, " %16.10f %16.10f %16.10f\n", crystal.LatticeVector[i][0] * 10.0,
+                crystal.LatticeVector[i][1] * 10.0, crystal.LatticeVector[i][2] * 10.0);
 }
 
 }  // namespace
@@ -82,7 +56,7 @@ std::FILE* CXSFTrajectory::Create(const std::string& path) const {
 void CXSFTrajectory::WriteStep(std::FILE* file, int step, const CCrystal& crystal) {
   if (step % nOutputInterval != 0) return;
   WriteXSFFrame(file, ++iFrame_, crystal);
-  std::printf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", step, crystal.Temperature, crystal.Pressure, crystal.Density);
+  FastPrintf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", step, crystal.Temperature, crystal.Pressure, crystal.Density);
 }
 
 int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal) {
@@ -102,8 +76,8 @@ int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal) {
     // Positions as stored, not wrapped into the cell.
     double x, y, z;
     crystal.FractionalToCartesian(site.x, site.y, site.z, x, y, z);
-    const double position[3] = {x * 10.0, y * 10.0, z * 10.0};
-    WriteAtomLine(file, AtomicNumberColumn(crystal.TypeOf(site)), position, site.Force);
+    FastFprintf(file, "%3d   %12.7f %12.7f %12.7f   %12.7f %12.7f %12.7f\n", AtomicNumberColumn(crystal.TypeOf(site)),
+                x * 10.0, y * 10.0, z * 10.0, site.Force[0], site.Force[1], site.Force[2]);
   }
   return crystal.nAtomSites > 0 ? crystal.nAtomSites : 0;
 }

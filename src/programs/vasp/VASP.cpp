@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/NumberFormat.h"
 #include "app/LineReader.h"
 #include "app/NumberScan.h"
 #include "app/Platform.h"
@@ -222,7 +223,7 @@ int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
       }
       ++nRead;
       std::string label = typeName + std::to_string(k + 1);
-      std::printf("  Site: %s (%lg,%lg,%lg) => ", label.c_str(), p[0], p[1], p[2]);
+      FastPrintf("  Site: %s (%lg,%lg,%lg) => ", label.c_str(), p[0], p[1], p[2]);
       double f[3] = {p[0], p[1], p[2]};
       if (!bDirect) {
         // A singular lattice leaves the site at the origin (the conversion
@@ -231,7 +232,7 @@ int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
         crystal.CartesianToFractional(p[0] * scale, p[1] * scale, p[2] * scale, f[0], f[1], f[2]);
       }
       int n = crystal.AddAtomAsymSite(label, typeName, 1.0, f[0], f[1], f[2], 0, 0, 0);
-      std::printf("(%lg,%lg,%lg) %d\n", f[0], f[1], f[2], n);
+      FastPrintf("(%lg,%lg,%lg) %d\n", f[0], f[1], f[2], n);
     }
   }
   if (bShort)

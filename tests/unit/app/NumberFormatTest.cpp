@@ -84,6 +84,83 @@ TEST(NumberFormatTest, FixedEqualsPrintfOnHardValues) {
     }
 }
 
+std::string General(double x, int width, int precision) {
+  char buffer[kFormatRoom];
+  char* end = FormatGeneral(buffer, x, width, precision);
+  return std::string(buffer, end);
+}
+
+std::string PrintfGeneral(double x, int width, int precision) {
+  char buffer[1024];
+  std::snprintf(buffer, sizeof buffer, "%*.*g", width, precision, x);
+  return buffer;
+}
+
+TEST(NumberFormatTest, GeneralEqualsPrintf) {
+  CDoubles doubles;
+  for (int k = 0; k < 300000; ++k) {
+    double x = doubles.Next();
+    if (k % 3 == 0) x = std::ldexp(x, static_cast<int>(k % 200) - 100);  // far beyond the fast range too
+    int precision = k % 16, width = (k / 16) % 3 == 0 ? 0 : 14;
+    ASSERT_EQ(General(x, width, precision), PrintfGeneral(x, width, precision))
+        << "x=" << x << " %" << width << "." << precision << "g";
+  }
+  // The switch between the two styles, values that round up to the next
+  // power of ten, ties, signed zeros, and what printf spells specially.
+  const double values[] = {0.0,     -0.0,    1e-4,     9.99999e-5, 9.999995e-5, 0.0001, 123456.0, 999999.5,
+                           999999.4, 1e6,    -1e6,     999999.0,   1e15,        1e22,   1e23,     1e-22,
+                           2.5,     0.5,     1.5,      0.125,      1e100,       -1e-300, 4.9e-324, DBL_MAX,
+                           HUGE_VAL, -HUGE_VAL, std::nan(""), 5.0,   0.3,         0.1 + 0.2, 100.0, 3.0e-8};
+  for (double v : values)
+    for (int precision = 0; precision <= 15; ++precision)
+      for (int width : {0, 14}) {
+        ASSERT_EQ(General(v, width, precision), PrintfGeneral(v, width, precision))
+            << "x=" << v << " %" << width << "." << precision << "g";
+        double up = std::nextafter(v, HUGE_VAL), down = std::nextafter(v, -HUGE_VAL);
+        ASSERT_EQ(General(up, width, precision), PrintfGeneral(up, width, precision)) << "x=" << up;
+        ASSERT_EQ(General(down, width, precision), PrintfGeneral(down, width, precision)) << "x=" << down;
+      }
+  // Every tie at six significant digits for small numbers of them.
+  for (int k = 100000; k < 100400; ++k)
+    for (int shift = -8; shift <= 8; ++shift) {
+      double v = (k + 0.5) * std::pow(10.0, shift);
+      ASSERT_EQ(General(v, 0, 6), PrintfGeneral(v, 0, 6)) << "x=" << v;
+    }
+}
+
+// The formats of the program's long listings and progress lines, and the
+// formats FastFormat hands to vsnprintf whole.
+TEST(NumberFormatTest, FastFormatEqualsPrintf) {
+  CDoubles doubles;
+  char expected[4096];
+  for (int k = 0; k < 20000; ++k) {
+    double a = doubles.Next(), b = doubles.Next(), c = doubles.Next();
+    int i = static_cast<int>(k * 7919 % 200001) - 100000;
+    const char* label = k % 3 ? "Si12" : "O";
+    std::snprintf(expected, sizeof expected,
+                  "%4s - %4s   %14.6lg A  F(%6.4f %6.4f %6.4f) R(%6.3f)A %d|%-5d|%5i|%c|%-6s|%.2s|%%|%g %lg %f %lf\n",
+                  label, "Ox", a, b, c, a, b, i, i, i, 'Z', label, label, a, b, c, a);
+    ASSERT_EQ(FastFormat("%4s - %4s   %14.6lg A  F(%6.4f %6.4f %6.4f) R(%6.3f)A %d|%-5d|%5i|%c|%-6s|%.2s|%%|%g %lg "
+                         "%f %lf\n",
+                         label, "Ox", a, b, c, a, b, i, i, i, 'Z', label, label, a, b, c, a),
+              expected)
+        << k;
+  }
+  // Handed on whole: flags, long integers, other conversions.
+  std::snprintf(expected, sizeof expected, "%+d %05.1f %ld %x %e %s", 5, 2.5, 7L, 255, 1.5, "end");
+  EXPECT_EQ(FastFormat("%+d %05.1f %ld %x %e %s", 5, 2.5, 7L, 255, 1.5, "end"), expected);
+  // A format in a buffer that changes is read anew.
+  char format[32];
+  std::strcpy(format, "%d|%s");
+  EXPECT_EQ(FastFormat(format, 5, "x"), "5|x");
+  std::strcpy(format, "%g;");
+  EXPECT_EQ(FastFormat(format, 2.5), "2.5;");
+  std::strcpy(format, "%e;");
+  EXPECT_EQ(FastFormat(format, 2.5), "2.500000e+00;");
+  std::snprintf(expected, sizeof expected, "...Frame %d (T=%lg, P=%lg, D=%lg)\n", 12, 300.0, -0.5, 2.6485);
+  EXPECT_EQ(FastFormat("...Frame %d (T=%lg, P=%lg, D=%lg)\n", 12, 300.0, -0.5, 2.6485), expected);
+}
+
 TEST(NumberFormatTest, IntEqualsPrintf) {
   const int values[] = {0, 1, -1, 9, 10, -10, 99, 100, 999, 1000, 12345, -12345, INT_MAX, INT_MIN, INT_MIN + 1};
   for (int v : values)
