@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/NumberScan.h"
 #include "app/Platform.h"
 
 namespace quorvel {
@@ -173,7 +174,12 @@ bool CopyFileContents(const std::string& source, const std::string& destination)
   return true;
 }
 
-double AtoF(const char* text) { return text ? std::strtod(text, nullptr) : 0.0; }
+// The number strtod reads (0 when there is none), by the one number scanner.
+double AtoF(const char* text) {
+  double value = 0.0;
+  if (text && !ScanDouble(text, value)) value = 0.0;
+  return value;
+}
 
 int AtoI(const char* text) {
   if (!text) return 0;

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 
+#include "app/NumberFormat.h"
 #include "app/Options.h"
 #include "app/Platform.h"
 #include "crystal/Crystal.h"
@@ -23,8 +24,8 @@ int AtomicNumberColumn(const CAtomType* type) {
 
 void WriteVectorLines(std::FILE* file, const CCrystal& crystal) {
   for (int i = 0; i < 3; ++i)
-    std::fprintf(file, " %16.10f %16.10f %16.10f\n", crystal.LatticeVector[i][0] * 10.0,
-                 crystal.LatticeVector[i][1] * 10.0, crystal.LatticeVector[i][2] * 10.0);
+    FastFprintf(file, " %16.10f %16.10f %16.10f\n", crystal.LatticeVector[i][0] * 10.0,
+                crystal.LatticeVector[i][1] * 10.0, crystal.LatticeVector[i][2] * 10.0);
 }
 
 }  // namespace
@@ -55,7 +56,7 @@ std::FILE* CXSFTrajectory::Create(const std::string& path) const {
 void CXSFTrajectory::WriteStep(std::FILE* file, int step, const CCrystal& crystal) {
   if (step % nOutputInterval != 0) return;
   WriteXSFFrame(file, ++iFrame_, crystal);
-  std::printf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", step, crystal.Temperature, crystal.Pressure, crystal.Density);
+  FastPrintf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", step, crystal.Temperature, crystal.Pressure, crystal.Density);
 }
 
 int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal) {
@@ -75,8 +76,8 @@ int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal) {
     // Positions as stored, not wrapped into the cell.
     double x, y, z;
     crystal.FractionalToCartesian(site.x, site.y, site.z, x, y, z);
-    std::fprintf(file, "%3d   %12.7f %12.7f %12.7f   %12.7f %12.7f %12.7f\n", AtomicNumberColumn(crystal.TypeOf(site)),
-                 x * 10.0, y * 10.0, z * 10.0, site.Force[0], site.Force[1], site.Force[2]);
+    FastFprintf(file, "%3d   %12.7f %12.7f %12.7f   %12.7f %12.7f %12.7f\n", AtomicNumberColumn(crystal.TypeOf(site)),
+                x * 10.0, y * 10.0, z * 10.0, site.Force[0], site.Force[1], site.Force[2]);
   }
   return crystal.nAtomSites > 0 ? crystal.nAtomSites : 0;
 }

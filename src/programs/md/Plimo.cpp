@@ -313,8 +313,12 @@ bool CFILE09PReader::ReadFrame(int nAtoms, double xFactor, std::vector<double>& 
     } while (fields[0] == '\r' || fields[0] == '\n');
     for (int k = 1; k < 3 * kFieldWidth; ++k)
       if (!NextChar(fields[k])) return false;
-    for (int f = 0; f < 3; ++f)
-      xyz[3 * static_cast<size_t>(i) + f] = AtoF(std::string(fields + kFieldWidth * f, kFieldWidth)) * xFactor;
+    for (int f = 0; f < 3; ++f) {
+      char field[kFieldWidth + 1];
+      std::memcpy(field, fields + kFieldWidth * f, kFieldWidth);
+      field[kFieldWidth] = '\0';
+      xyz[3 * static_cast<size_t>(i) + f] = AtoF(field) * xFactor;
+    }
   }
   SkipRestOfLine();
   return true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/RDF.h"
+#include "app/NumberFormat.h"
 #include "app/Options.h"
 #include "app/Platform.h"
 #include "app/TextUtil.h"
@@ -53,7 +54,7 @@ void AddAtomLine(const char* line, CCrystal& crystal, std::string& element, cons
   double uvw[3] = {0, 0, 0};
   int number = 0;
   if (ScanInt(p, number)) ScanDoubles(p, uvw, 3);
-  std::printf("%s (%lg,%lg,%lg)\n", element.c_str(), uvw[0], uvw[1], uvw[2]);
+  FastPrintf("%s (%lg,%lg,%lg)\n", element.c_str(), uvw[0], uvw[1], uvw[2]);
   crystal.AddAtomAsymSite("", element, 1.0, uvw[0], uvw[1], uvw[2], force[0], force[1], force[2]);
 }
 
