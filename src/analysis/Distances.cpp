@@ -4,6 +4,7 @@
 
 #include "analysis/NeighbourSearch.h"
 #include "analysis/RDF.h"
+#include "app/NumberFormat.h"
 #include "app/Options.h"
 #include "app/TextUtil.h"
 #include "crystal/Crystal.h"
@@ -33,13 +34,13 @@ int ListDistances(const CCrystal& crystal, const std::string& outPath) {
     double c[3], cc[3];
     FoldPosition(*centre, c);
     crystal.FractionalToCartesian(c[0], c[1], c[2], cc[0], cc[1], cc[2]);
-    search.ForEachImage(c, [&](const CNeighbourSearch::Image& image) {
-      if (!(rmin <= image.d && image.d <= rmax)) return;
+    search.ForEachNeighbour(c, [&](const CNeighbourSearch::Image& image) {
+      if (!(rmin <= image.d)) return;
       double r[3];
       crystal.FractionalToCartesian(image.position[0], image.position[1], image.position[2], r[0], r[1], r[2]);
       // The F triple of the neighbour names the atom in the cell; its R
       // triple is the position of the image.
-      std::fprintf(file.get(),
+      FastFprintf(file.get(),
                    "%4s - %4s   %14.6lg A  F(%6.4f %6.4f %6.4f)-(%6.4f %6.4f %6.4f) R(%6.3f %6.3f %6.3f)A-(%6.3f "
                    "%6.3f %6.3f)A\n",
                    centre->Label.c_str(), crystal.AtomSites[image.j].Label.c_str(), image.d, c[0], c[1], c[2],

@@ -1,10 +1,18 @@
 // The periodic neighbour search shared by the RDF tables and the distance
 // listing: the range of cell translations that a cut-off needs, the folding
-// of positions into the cell, and the visit of every image of every
-// unit-cell site around one centre.
+// of positions into the cell, and the visit of the images of the unit-cell
+// sites around one centre.
+//
+// Two searches give the same images in the same order with the same
+// distances. ForEachImage is the literal one: every translation of the
+// lattice range and every site, with no cut-off before the distance is known.
+// ForEachNeighbour answers the same question through a cell list, so that
+// its cost grows with the number of atoms near the centre rather than with
+// the size of the cell.
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "crystal/Crystal.h"
@@ -21,9 +29,10 @@ class CNeighbourSearch {
   // hours.
   static constexpr double kMaxEvaluations = 2.0e10;
 
-  // Works out the lattice range for the cut-off rmax (Å) and folds every
-  // unit-cell site into the cell. Returns 1, or 0 after printing
-  // "Error in <caller>: ..." when the range cannot be searched.
+  // Works out the lattice range for the cut-off rmax (Å), folds every
+  // unit-cell site into the cell and sorts the sites into the cell list.
+  // Returns 1, or 0 after printing "Error in <caller>: ..." when the range
+  // cannot be searched.
   int Prepare(const CCrystal& crystal, double rmax, const char* caller);
 
   // Translations -Range(i)..Range(i) along a, b, c.
@@ -51,7 +60,7 @@ class CNeighbourSearch {
       for (int lb = -n_[1]; lb <= n_[1]; ++lb)
         for (int la = -n_[0]; la <= n_[0]; ++la)
           for (int j = 0; j < nSites_; ++j) {
-            const double* p = &folded_[3 * static_cast<size_t>(j)];
+            const double* p = Folded(j);
             image.j = j;
             image.folded = p;
             image.position[0] = p[0] + la;
@@ -63,11 +72,72 @@ class CNeighbourSearch {
           }
   }
 
+  // Visits exactly the images of ForEachImage whose distance is at most the
+  // cut-off given to Prepare (d <= rmax), with the same distances, and in the
+  // same order unless bAnyOrder is set (for callers whose result does not
+  // depend on the order).
+  template <typename Visit>
+  void ForEachNeighbour(const double c[3], Visit&& visit, bool bAnyOrder = false) {
+    if (!bCellList_) {
+      ForEachImage(c, [&](const Image& image) {
+        if (image.d <= rmax_) visit(image);
+      });
+      return;
+    }
+    CollectNeighbours(c, !bAnyOrder);
+    Image image;
+    for (const Hit& hit : hits_) {
+      const double* p = Folded(hit.j);
+      image.j = hit.j;
+      image.folded = p;
+      image.position[0] = p[0] + hit.l[0];
+      image.position[1] = p[1] + hit.l[1];
+      image.position[2] = p[2] + hit.l[2];
+      image.d = hit.d;
+      visit(image);
+    }
+  }
+
+  // Whether ForEachNeighbour uses the cell list (it falls back to the
+  // literal search for a cell whose metric gives no usable bound).
+  bool UsesCellList() const { return bCellList_; }
+
  private:
+  // An image within the cut-off; key orders the hits as the literal search
+  // meets them: translation (c, b, a) first, then the unit-cell site.
+  struct Hit {
+    uint64_t key;
+    int l[3];
+    int j;
+    double d;
+  };
+
+  const double* Folded(int j) const { return &folded_[3 * static_cast<size_t>(j)]; }
+  void BuildCellList();
+  void CollectNeighbours(const double c[3], bool bOrdered);
+
   const CCrystal* crystal_ = nullptr;
+  double rmax_ = 0;
   int n_[3] = {0, 0, 0};
   int nSites_ = 0;
   std::vector<double> folded_;
+
+  // The cell list: [0,1)^3 cut into bins_[0] x bins_[1] x bins_[2] bins;
+  // the sites of bin k are binSites_[binStart_[k] .. binStart_[k+1]).
+  bool bCellList_ = false;
+  int bins_[3] = {1, 1, 1};
+  // Half-width, per axis in fractional units, of a box that holds every
+  // position within the cut-off of a centre (with room for rounding).
+  double reach_[3] = {0, 0, 0};
+  std::vector<int> binStart_;
+  std::vector<int> binSites_;
+  std::vector<Hit> hits_;
+  // The bins of one centre's box along each axis, as translation and bin.
+  struct Span {
+    int l;
+    int bin;
+  };
+  std::vector<Span> span_[3];
 };
 
 // A position folded into the cell coordinate by coordinate.

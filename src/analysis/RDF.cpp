@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/NeighbourSearch.h"
+#include "app/NumberFormat.h"
 #include "app/Options.h"
 #include "app/TextUtil.h"
 #include "crystal/Crystal.h"
@@ -74,6 +75,19 @@ bool SetUp(const CCrystal& crystal, const char* caller, int tablesPerType, CBins
   return true;
 }
 
+// Whether the sums of occupancies in the tables come out the same in any
+// order: whole numbers up to 2^18 add without rounding while every sum stays
+// below 2^53, and the search's limit of 2e10 distances (below 2^35) keeps
+// them there. Then the neighbours need not be visited in the search order.
+bool OccupanciesAddExactly(const CCrystal& crystal) {
+  const int n = std::max(0, std::min(crystal.nAtomSites, static_cast<int>(crystal.AtomSites.size())));
+  for (int k = 0; k < n; ++k) {
+    const double occupancy = crystal.AtomSites[k].Occupancy;
+    if (!(std::fabs(occupancy) <= 262144.0) || occupancy != std::trunc(occupancy)) return false;
+  }
+  return true;
+}
+
 // A zero-filled table, or false when it cannot be allocated.
 bool Allocate(std::vector<double>& table, size_t n) {
   try {
@@ -112,7 +126,7 @@ void WriteTable(const std::string& fileName, const std::string& centre, const st
   for (int k = 0; k < bins.nMesh; ++k) {
     double g = values[k] / divisor;
     if (k > 0) sum += g;
-    std::fprintf(file.get(), "%g,%g,%g\n", bins.R(k), g, sum);
+    FastFprintf(file.get(), "%g,%g,%g\n", bins.R(k), g, sum);
   }
 }
 
@@ -137,6 +151,7 @@ int CalculateRDF(const CCrystal& crystal, int mode) {
     return -1;
   }
   std::vector<int> nCounted(static_cast<size_t>(nTypes), 0);
+  const bool bAnyOrder = OccupanciesAddExactly(crystal);
 
   for (int ia = 0; ia < crystal.nAtomAsymSites; ++ia) {
     const CAtomSite* centre = search.Centre(ia);
@@ -147,13 +162,15 @@ int CalculateRDF(const CCrystal& crystal, int mode) {
     FoldPosition(*centre, c);
     ++nCounted[static_cast<size_t>(i)];
     double* row = &table[static_cast<size_t>(i) * nTypes * nMesh];
-    search.ForEachImage(c, [&](const CNeighbourSearch::Image& image) {
-      if (!(image.d <= bins.rmax)) return;
-      const CAtomSite& neighbour = crystal.AtomSites[image.j];
-      int j = TableIndex(neighbour, nTypes);
-      if (j < 0) return;
-      row[static_cast<size_t>(j) * nMesh + bins.Of(image.d)] += neighbour.Occupancy;
-    });
+    search.ForEachNeighbour(
+        c,
+        [&](const CNeighbourSearch::Image& image) {
+          const CAtomSite& neighbour = crystal.AtomSites[image.j];
+          int j = TableIndex(neighbour, nTypes);
+          if (j < 0) return;
+          row[static_cast<size_t>(j) * nMesh + bins.Of(image.d)] += neighbour.Occupancy;
+        },
+        bAnyOrder);
   }
 
   for (int i = 0; i < nTypes; ++i) {
@@ -187,6 +204,8 @@ int CalculateCNRDF(const CCrystal& crystal, int CN, int mode) {
     std::printf("Error in CalculateCNRDF: No enough memory.\n");
     return -1;
   }
+  std::vector<size_t> touched;  // cells of neighbours set for one centre
+  const bool bAnyOrder = OccupanciesAddExactly(crystal);
   // Counts are compared as doubles holding whole numbers, so that CN + 1
   // cannot overflow and no occupancy sum overflows an integer.
   const double cn = CN;
@@ -198,23 +217,29 @@ int CalculateCNRDF(const CCrystal& crystal, int CN, int mode) {
     if (i < 0) continue;
     double c[3];
     FoldPosition(*centre, c);
-    std::fill(neighbours.begin(), neighbours.end(), 0.0);
-    search.ForEachImage(c, [&](const CNeighbourSearch::Image& image) {
-      if (!(image.d <= bins.rmax)) return;
-      const CAtomSite& neighbour = crystal.AtomSites[image.j];
-      int j = TableIndex(neighbour, nTypes);
-      if (j < 0) return;
-      neighbours[static_cast<size_t>(j) * nMesh + bins.Of(image.d)] += neighbour.Occupancy;
-    });
+    search.ForEachNeighbour(
+        c,
+        [&](const CNeighbourSearch::Image& image) {
+          const CAtomSite& neighbour = crystal.AtomSites[image.j];
+          int j = TableIndex(neighbour, nTypes);
+          if (j < 0) return;
+          const size_t cell = static_cast<size_t>(j) * nMesh + static_cast<size_t>(bins.Of(image.d));
+          neighbours[cell] += neighbour.Occupancy;
+          touched.push_back(cell);
+        },
+        bAnyOrder);
 
     for (int j = 0; j < nTypes; ++j) {
       const double* counts = &neighbours[static_cast<size_t>(j) * nMesh];
       double* row = &table[(static_cast<size_t>(i) * nTypes + j) * nMesh];
       // Bin 0 holds the centre itself and is not counted. A count that jumps
-      // over CN in one bin leaves the table unchanged.
+      // over CN in one bin leaves the table unchanged. An empty bin after
+      // the first changes nothing (the count is already whole and was tested
+      // at the bin before), so it is passed over.
       double count = 0;
       bool bReached = false;
       for (size_t k = 1; k < nMesh; ++k) {
+        if (k > 1 && counts[k] == 0) continue;
         count = std::trunc(count + counts[k]);
         if (!bReached && count == cn) {
           bReached = true;
@@ -226,6 +251,9 @@ int CalculateCNRDF(const CCrystal& crystal, int CN, int mode) {
         }
       }
     }
+    // The centre's counts are cleared where they were set.
+    for (size_t cell : touched) neighbours[cell] = 0;
+    touched.clear();
   }
 
   for (int i = 0; i < nTypes; ++i) {

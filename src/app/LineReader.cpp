@@ -18,26 +18,34 @@ bool LineReader::Open(const std::string& path, Mode mode) {
   file_ = OpenFile(path, mode == kText ? "r" : "rb");
   if (!file_) return false;
   mode_ = mode;
-  buffer_.resize(kChunk + kWindow);
+  // One byte beyond the data for the terminator of the last piece.
+  buffer_.resize(kChunk + kWindow + 1);
   begin_ = end_ = 0;
   eof_ = false;
   consumed_ = 0;
-  length_ = 0;
-  line_[0] = '\0';
   return true;
 }
 
 void LineReader::Close() {
   if (file_) std::fclose(file_);
   file_ = nullptr;
+  RestoreBorrowedByte();
+  line_ = empty_;
+  length_ = 0;
 }
 
 void LineReader::Rewind() {
   if (!file_) return;
   std::rewind(file_);
+  RestoreBorrowedByte();
   begin_ = end_ = 0;
   eof_ = false;
   consumed_ = 0;
+}
+
+void LineReader::RestoreBorrowedByte() {
+  if (borrowed_) *borrowed_ = borrowedValue_;
+  borrowed_ = nullptr;
 }
 
 bool LineReader::Fill() {
@@ -48,7 +56,7 @@ bool LineReader::Fill() {
     begin_ = 0;
   }
   while (!eof_ && end_ - begin_ < kWindow) {
-    size_t n = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+    size_t n = std::fread(buffer_.data() + end_, 1, buffer_.size() - 1 - end_, file_);
     end_ += n;
     if (n == 0) eof_ = true;
   }
@@ -56,10 +64,12 @@ bool LineReader::Fill() {
 }
 
 bool LineReader::ReadLine() {
+  RestoreBorrowedByte();
+  line_ = empty_;
+  empty_[0] = '\0';
   length_ = 0;
-  line_[0] = '\0';
   if (!file_ || !Fill()) return false;
-  const char* raw = buffer_.data() + begin_;
+  char* raw = buffer_.data() + begin_;
   size_t available = end_ - begin_;
   size_t window = available < kWindow ? available : kWindow;
   const char* lf = static_cast<const char*>(std::memchr(raw, '\n', window));
@@ -79,16 +89,87 @@ bool LineReader::ReadLine() {
     keep = take = available < kMaxPiece ? available : kMaxPiece;
   }
   if (dropCR) {
-    std::memcpy(line_, raw, keep - 1);
-    line_[keep - 1] = '\n';
+    // The LF's own place takes the terminator.
+    raw[keep - 1] = '\n';
   } else {
-    std::memcpy(line_, raw, keep);
+    // The terminator borrows the first byte after the piece.
+    borrowed_ = raw + keep;
+    borrowedValue_ = raw[keep];
   }
-  line_[keep] = '\0';
+  raw[keep] = '\0';
+  line_ = raw;
   length_ = keep;
   begin_ += take;
   consumed_ += static_cast<long long>(take);
   return true;
+}
+
+bool LineReader::PieceContains(const char* const* needles, int n) const {
+  for (int i = 0; i < n; ++i)
+    if (std::strstr(line_, needles[i])) return true;
+  return false;
+}
+
+namespace {
+
+// The first occurrence of needle (length m > 0) in the n bytes at s, or null.
+const char* FindBytes(const char* s, size_t n, const char* needle, size_t m) {
+  const char* const end = s + n;
+  while (static_cast<size_t>(end - s) >= m) {
+    const char* p = static_cast<const char*>(std::memchr(s, needle[0], static_cast<size_t>(end - s) - m + 1));
+    if (!p) return nullptr;
+    if (std::memcmp(p + 1, needle + 1, m - 1) == 0) return p;
+    s = p + 1;
+  }
+  return nullptr;
+}
+
+// The last '\n' among the n bytes at s, or null.
+const char* FindLastLineEnd(const char* s, size_t n) {
+  while (n > 0)
+    if (s[--n] == '\n') return s + n;
+  return nullptr;
+}
+
+}  // namespace
+
+// The buffered bytes are searched for the needles directly. Every byte just
+// after a '\n' starts a piece, and an occurrence of a needle never spans a
+// line end; so the lines before the line of the first occurrence hold no
+// piece with a needle and are dropped unread, and the search goes on with
+// ReadLine from the start of that line. A piece found this way is still
+// tested as ReadLine hands it out (an occurrence may lie behind a NUL byte
+// or across the 4095-character cut of a long line), and when the buffer holds
+// no line end at all the pieces are read one by one.
+bool LineReader::ReadLineContaining(const char* const* needles, int n) {
+  for (int i = 0; i < n; ++i)
+    if (needles[i][0] == '\0') return ReadLine();  // every piece holds the empty text
+  for (;;) {
+    RestoreBorrowedByte();
+    line_ = empty_;
+    length_ = 0;
+    if (!file_ || !Fill()) return false;
+    const char* raw = buffer_.data() + begin_;
+    const size_t available = end_ - begin_;
+    const char* first = nullptr;
+    for (int i = 0; i < n; ++i) {
+      size_t limit = first ? static_cast<size_t>(first - raw) + std::strlen(needles[i]) : available;
+      if (limit > available) limit = available;
+      const char* hit = FindBytes(raw, limit, needles[i], std::strlen(needles[i]));
+      if (hit && (!first || hit < first)) first = hit;
+    }
+    // Skip to the start of the line of the first occurrence, or without one
+    // past the last complete line buffered.
+    const char* lineEnd = FindLastLineEnd(raw, first ? static_cast<size_t>(first - raw) : available);
+    if (lineEnd) {
+      const size_t skip = static_cast<size_t>(lineEnd - raw) + 1;
+      begin_ += skip;
+      consumed_ += static_cast<long long>(skip);
+      if (!first) continue;
+    }
+    if (!ReadLine()) return false;
+    if (PieceContains(needles, n)) return true;
+  }
 }
 
 bool LineReader::ReadWholeLine(std::string& line) {

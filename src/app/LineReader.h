@@ -31,9 +31,18 @@ class LineReader {
   // Reads the next piece as fgets would; false at end of file (nothing read).
   bool ReadLine();
   // The piece read last, terminated; it may be modified in place (up to its
-  // terminator), as readers trim and cut their line buffers.
+  // terminator), as readers trim and cut their line buffers. It stays valid
+  // until the next read, rewind or close.
   char* Line() { return line_; }
   size_t Length() const { return length_; }
+
+  // Reads pieces until one contains any of the n needles (as strstr finds
+  // them in the piece), which is then the current piece; false at end of
+  // file. The same as calling ReadLine and testing each piece, but the
+  // pieces in between are passed over in the buffer without being handed
+  // out one by one. Needles must not contain line ends.
+  bool ReadLineContaining(const char* const* needles, int n);
+  bool ReadLineContaining(const char* needle) { return ReadLineContaining(&needle, 1); }
 
   // Reads one whole line of any length, without its line end ('\n', and in
   // text mode a preceding '\r'). For files where a line is one record however
@@ -48,15 +57,24 @@ class LineReader {
  private:
   bool Fill();  // ensures at least kWindow bytes are buffered unless at end
 
+  void RestoreBorrowedByte();
+  bool PieceContains(const char* const* needles, int n) const;
+
   static constexpr size_t kWindow = kLineBufferSize + 1;  // 4095 chars, CR, LF
   std::FILE* file_ = nullptr;
   Mode mode_ = kText;
+  // The file's bytes, read in large chunks. A line is delivered where it
+  // lies in this buffer, without copying: its terminator takes the place of
+  // the byte after it, which is put back before the next read.
   std::vector<char> buffer_;
   size_t begin_ = 0, end_ = 0;
   bool eof_ = false;
   long long consumed_ = 0;
-  char line_[kLineBufferSize] = {0};
+  char empty_[1] = {0};
+  char* line_ = empty_;
   size_t length_ = 0;
+  char* borrowed_ = nullptr;  // the byte the terminator replaced, if any
+  char borrowedValue_ = 0;
 };
 
 }  // namespace quorvel

@@ -44,29 +44,36 @@ constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8
 // else (more digits, larger powers, hexadecimal, inf, nan) is left to strtod.
 bool ScanPlainDecimal(const char* p, double& value, const char*& end) {
   while (IsScanSpace(*p)) ++p;
-  bool negative = *p == '-';
+  const bool negative = *p == '-';
   if (*p == '+' || *p == '-') ++p;
-  unsigned long long mantissa = 0;
-  int nSignificant = 0, exponent = 0;
-  bool any = false;
+  // Integer part: leading zeros are not significant; the digits after them
+  // are gathered without a per-digit count (a run too long for 15 digits is
+  // left to strtod, whatever the sum holds then).
   const char* integerStart = p;
-  for (; IsDigit(*p); ++p) {
-    any = true;
-    if (mantissa == 0 && *p == '0') continue;
-    if (++nSignificant > 15) return false;
-    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-  }
+  while (*p == '0') ++p;
+  const char* significantStart = p;
+  unsigned long long mantissa = 0;
+  for (; IsDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  long nSignificant = p - significantStart;
+  bool any = p != integerStart;
   if ((*p == 'x' || *p == 'X') && p == integerStart + 1 && *integerStart == '0') return false;
+  int exponent = 0;
   if (*p == '.') {
-    for (++p; IsDigit(*p); ++p) {
-      any = true;
-      --exponent;
-      if (mantissa == 0 && *p == '0') continue;
-      if (++nSignificant > 15) return false;
-      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    ++p;
+    const char* fractionStart = p;
+    if (nSignificant == 0) {
+      // Zeros after the point and before the first significant digit only
+      // move the point.
+      while (*p == '0') ++p;
     }
+    const char* fractionDigits = p;
+    for (; IsDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    nSignificant += p - fractionDigits;
+    exponent = -static_cast<int>(p - fractionStart);
+    any = any || p != fractionStart;
+    if (p - fractionStart > 10000) return false;
   }
-  if (!any) return false;
+  if (!any || nSignificant > 15) return false;
   if (*p == 'e' || *p == 'E') {
     // An exponent counts only with at least one digit.
     const char* q = p + 1;

@@ -69,29 +69,6 @@ bool IsSameSite(const CCrystal& crystal, int k, int iAtomType, double x, double 
   return std::sqrt(crystal.GetDistance2(s.x, s.y, s.z, x, y, z)) < crystal.SameSiteTolerance;
 }
 
-// The number of asymmetric sites whose GetAtomTypeName equals name (ignoring
-// case). The names are compared once per atom type, not once per site: a
-// reader adding ten thousand atoms one by one would otherwise compare fifty
-// million names for every step of a trajectory.
-int CountAsymSitesNamed(const CCrystal& crystal, const std::string& name) {
-  // Per type: 1 when its name (its Label when the Name is empty) matches, 0
-  // when not, -1 when it has neither, so that its sites go by their own labels.
-  std::vector<signed char> match(static_cast<size_t>(std::max(crystal.nAtomTypes, 0)));
-  for (size_t t = 0; t < match.size(); ++t) {
-    const CAtomType& type = crystal.AtomTypes[t];
-    const std::string& typeName = type.Name.empty() ? type.Label : type.Name;
-    match[t] = typeName.empty() ? -1 : (EqualNoCase(typeName, name) ? 1 : 0);
-  }
-  int count = 0;
-  for (int i = 0; i < crystal.nAtomAsymSites; ++i) {
-    const CAtomSite& site = crystal.AtomAsymSites[i];
-    int m = (site.iAtomType >= 0 && site.iAtomType < crystal.nAtomTypes) ? match[site.iAtomType] : -1;
-    if (m < 0) m = EqualNoCase(site.Label, name) ? 1 : 0;
-    count += m;
-  }
-  return count;
-}
-
 }  // namespace
 
 CCrystal::CCrystal() {
@@ -318,7 +295,34 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
   }
 
   std::string siteLabel = label;
-  if (siteLabel.empty()) siteLabel = typeName + std::to_string(CountAsymSitesNamed(*this, typeName) + 1);
+  if (siteLabel.empty()) {
+    // The sites whose type name (the type's Name, else its Label, else the
+    // site's own Label) equals typeName. Each type is compared once, so that
+    // a step reader adding hundreds of unlabelled sites compares names only
+    // for sites without a named type.
+    const int nTypes = std::max(0, std::min(nAtomTypes, static_cast<int>(AtomTypes.size())));
+    std::vector<signed char> typeMatches(static_cast<size_t>(nTypes));  // 1, 0, or -1: compare the site's label
+    for (int t = 0; t < nTypes; ++t) {
+      const CAtomType& type = AtomTypes[t];
+      typeMatches[static_cast<size_t>(t)] =
+          type.Name.empty() && type.Label.empty()
+              ? -1
+              : (EqualNoCase(type.Name.empty() ? type.Label : type.Name, typeName) ? 1 : 0);
+    }
+    int count = 0;
+    const signed char* matches = typeMatches.data();
+    const CAtomSite* const sites = AtomAsymSites.data();
+    const int nSites = nAtomAsymSites;
+    for (int i = 0; i < nSites; ++i) {
+      const unsigned t = static_cast<unsigned>(sites[i].iAtomType);  // a negative index wraps beyond nTypes
+      const int match = t < static_cast<unsigned>(nTypes) ? matches[t] : -1;
+      if (match >= 0)
+        count += match;
+      else if (EqualNoCase(sites[i].Label, typeName))
+        ++count;
+    }
+    siteLabel = typeName + std::to_string(count + 1);
+  }
 
   CAtomSite& site = AtomAsymSites[nAtomAsymSites];
   site = CAtomSite();
@@ -511,13 +515,6 @@ int CCrystal::FindAtomSite(int iAtomType, double x, double y, double z) const {
   for (int k = 0; k < nAtomSites; ++k)
     if (IsSameSite(*this, k, iAtomType, x, y, z)) return k;
   return -1;
-}
-
-double CCrystal::GetDistance2(double x1, double y1, double z1, double x2, double y2, double z2) const {
-  const double(*G)[3] = MetricTensor;
-  double dx = x2 - x1, dy = y2 - y1, dz = z2 - z1;
-  return G[0][0] * dx * dx + G[1][1] * dy * dy + G[2][2] * dz * dz +
-         2.0 * (G[0][1] * dx * dy + G[0][2] * dx * dz + G[1][2] * dy * dz);
 }
 
 // Every site counts with its own occupancy; a site without a type adds nothing.

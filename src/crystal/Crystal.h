@@ -70,7 +70,13 @@ class CCrystal {
   int ExpandAsymSites();
   int FindAtomSite(int iAtomType, double x, double y, double z) const;
 
-  double GetDistance2(double x1, double y1, double z1, double x2, double y2, double z2) const;
+  // Inline: the neighbour searches call it for every pair they test.
+  double GetDistance2(double x1, double y1, double z1, double x2, double y2, double z2) const {
+    const double(*G)[3] = MetricTensor;
+    double dx = x2 - x1, dy = y2 - y1, dz = z2 - z1;
+    return G[0][0] * dx * dx + G[1][1] * dy * dy + G[2][2] * dz * dz +
+           2.0 * (G[0][1] * dx * dy + G[0][2] * dx * dz + G[1][2] * dy * dz);
+  }
   double CalculateDensity();
   int CartesianToFractional(double x, double y, double z, double& fx, double& fy, double& fz) const;
   // Cartesian position in nm of a fractional position: x*a1 + y*a2 + z*a3.

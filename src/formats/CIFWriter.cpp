@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/NumberFormat.h"
 #include "app/Platform.h"
 #include "app/TextUtil.h"
 #include "crystal/Crystal.h"
@@ -101,7 +102,7 @@ int WriteCIF(CCrystal& crystal, const std::string& path) {
   // reader take the row as complete.
   for (int i = 0; i < crystal.nAtomAsymSites && i < static_cast<int>(crystal.AtomAsymSites.size()); ++i) {
     const CAtomSite& site = crystal.AtomAsymSites[i];
-    std::fprintf(f, "  %8s  %8s  %2d %c  %10.6f  %10.6f  %10.6f  %10.4f %2d %c\n", site.Label.c_str(),
+    FastFprintf(f, "  %8s  %8s  %2d %c  %10.6f  %10.6f  %10.6f  %10.4f %2d %c\n", site.Label.c_str(),
                  crystal.GetAtomTypeName(site).c_str(), 1, 'i', CoordinateForCIF(site.x), CoordinateForCIF(site.y),
                  CoordinateForCIF(site.z), site.Occupancy, 0, 'a');
   }

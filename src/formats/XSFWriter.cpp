@@ -1,8 +1,10 @@
 #include "formats/XSFWriter.h"
 
-#include <cmath>
 #include <climits>
+#include <cmath>
 
+#include "app/NumberFormat.h"
+#include "app/Options.h"
 #include "app/Platform.h"
 #include "crystal/Crystal.h"
 
@@ -22,8 +24,8 @@ int AtomicNumberColumn(const CAtomType* type) {
 
 void WriteVectorLines(std::FILE* file, const CCrystal& crystal) {
   for (int i = 0; i < 3; ++i)
-    std::fprintf(file, " %16.10f %16.10f %16.10f\n", crystal.LatticeVector[i][0] * 10.0,
-                 crystal.LatticeVector[i][1] * 10.0, crystal.LatticeVector[i][2] * 10.0);
+    FastFprintf(file, " %16.10f %16.10f %16.10f\n", crystal.LatticeVector[i][0] * 10.0,
+                crystal.LatticeVector[i][1] * 10.0, crystal.LatticeVector[i][2] * 10.0);
 }
 
 }  // namespace
@@ -37,6 +39,24 @@ std::FILE* CreateXSFFile(const std::string& path, int nFrames) {
   std::fprintf(file, "CRYSTAL\n");
   std::fprintf(file, "\n");
   return file;
+}
+
+CXSFTrajectory::CXSFTrajectory(int nStepsInFile, bool bLastStepReplaces) : nStep(nStepsInFile) {
+  const int nLastStep = GetOptionInt("nLastStep");
+  if (nLastStep > 0 && (bLastStepReplaces || nLastStep < nStep)) nStep = nLastStep;
+  nOutputInterval = GetOptionInt("nOutputInterval");
+  if (nOutputInterval <= 0) nOutputInterval = 1;
+  nOutput = (nStep - 1) / nOutputInterval + 1;
+}
+
+std::FILE* CXSFTrajectory::Create(const std::string& path) const {
+  return nStep > 0 ? CreateXSFFile(path, nOutput) : OpenFile(path, "wb");
+}
+
+void CXSFTrajectory::WriteStep(std::FILE* file, int step, const CCrystal& crystal) {
+  if (step % nOutputInterval != 0) return;
+  WriteXSFFrame(file, ++iFrame_, crystal);
+  FastPrintf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", step, crystal.Temperature, crystal.Pressure, crystal.Density);
 }
 
 int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal) {
@@ -56,8 +76,8 @@ int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal) {
     // Positions as stored, not wrapped into the cell.
     double x, y, z;
     crystal.FractionalToCartesian(site.x, site.y, site.z, x, y, z);
-    std::fprintf(file, "%3d   %12.7f %12.7f %12.7f   %12.7f %12.7f %12.7f\n", AtomicNumberColumn(crystal.TypeOf(site)),
-                 x * 10.0, y * 10.0, z * 10.0, site.Force[0], site.Force[1], site.Force[2]);
+    FastFprintf(file, "%3d   %12.7f %12.7f %12.7f   %12.7f %12.7f %12.7f\n", AtomicNumberColumn(crystal.TypeOf(site)),
+                x * 10.0, y * 10.0, z * 10.0, site.Force[0], site.Force[1], site.Force[2]);
   }
   return crystal.nAtomSites > 0 ? crystal.nAtomSites : 0;
 }

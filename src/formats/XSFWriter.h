@@ -13,4 +13,27 @@ std::FILE* CreateXSFFile(const std::string& path, int nFrames);
 // Writes one frame block labelled step; returns the number of atom lines.
 int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal);
 
+// The frames of a trajectory conversion: of the steps in the file (limited by
+// the option nLastStep) every nOutputInterval-th becomes a frame.
+class CXSFTrajectory {
+ public:
+  // nLastStep above 0 limits the steps to convert; with bLastStepReplaces it
+  // replaces their count outright, without looking at the file.
+  CXSFTrajectory(int nStepsInFile, bool bLastStepReplaces);
+
+  // Creates the file with its header for nOutput frames; a conversion
+  // without any step leaves it empty. Null when it cannot be created.
+  std::FILE* Create(const std::string& path) const;
+  // Writes step (counted from 0) as the next frame when it is one of every
+  // nOutputInterval-th, with its "...Frame" line on standard output.
+  void WriteStep(std::FILE* file, int step, const CCrystal& crystal);
+
+  int nStep = 0;
+  int nOutputInterval = 1;
+  int nOutput = 0;
+
+ private:
+  int iFrame_ = 0;
+};
+
 }  // namespace quorvel

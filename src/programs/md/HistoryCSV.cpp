@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/NumberFormat.h"
 #include "app/LineReader.h"
 #include "app/Options.h"
 #include "app/TextUtil.h"
@@ -285,14 +286,14 @@ int CPlimo::AddHistoryCSV(const std::string& f06, const std::string& history) {
       if (!ParseStepRow(in.Line(), posTemp, row)) continue;
       if (row.sn <= 0 || row.sn <= lastSn) continue;
       lastSn = row.sn;
-      std::printf(" sn=%d ", row.sn);
-      std::printf(" T=%g ", row.Temperature);
-      std::printf(" P=%f ", row.Pressure);
-      std::printf(" K=%f ", row.Kinetic);
-      std::printf(" Total=%f ", row.Total);
-      std::printf(" d=%6.3f\n", row.Density);
+      FastPrintf(" sn=%d ", row.sn);
+      FastPrintf(" T=%g ", row.Temperature);
+      FastPrintf(" P=%f ", row.Pressure);
+      FastPrintf(" K=%f ", row.Kinetic);
+      FastPrintf(" Total=%f ", row.Total);
+      FastPrintf(" d=%6.3f\n", row.Density);
       if (count % nOutputInterval == 0)
-        std::fprintf(table.get(), "%d,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg\n",
+        FastFprintf(table.get(), "%d,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg\n",
                      ContinuedStep(row.sn, historyEnd.StepOffset), row.sn * timeStep + historyEnd.TimeOffset, row.Temperature,
                      row.Pressure, row.P[0], row.P[1], row.P[2], row.P[3], row.P[4], row.P[5], row.Coulomb,
                      row.Short, row.ThreeBody, row.Kinetic, row.Total, row.Density);

@@ -313,8 +313,12 @@ bool CFILE09PReader::ReadFrame(int nAtoms, double xFactor, std::vector<double>& 
     } while (fields[0] == '\r' || fields[0] == '\n');
     for (int k = 1; k < 3 * kFieldWidth; ++k)
       if (!NextChar(fields[k])) return false;
-    for (int f = 0; f < 3; ++f)
-      xyz[3 * static_cast<size_t>(i) + f] = AtoF(std::string(fields + kFieldWidth * f, kFieldWidth)) * xFactor;
+    for (int f = 0; f < 3; ++f) {
+      char field[kFieldWidth + 1];
+      std::memcpy(field, fields + kFieldWidth * f, kFieldWidth);
+      field[kFieldWidth] = '\0';
+      xyz[3 * static_cast<size_t>(i) + f] = AtoF(field) * xFactor;
+    }
   }
   SkipRestOfLine();
   return true;
@@ -365,12 +369,10 @@ int CPlimo::ConvF09p(const std::string& input, const std::string& /*unused*/) {
   ReadFILE07(files.FILE07, *current);
 
   int nStep = GetnFrameInFile09(files.FILE09P, current->nAtomSites);
-  int nLastStep = GetOptionInt("nLastStep");
-  if (nLastStep > 0) nStep = nLastStep;
+  // A positive nLastStep replaces the count, whatever the file holds.
+  CXSFTrajectory frames(nStep, true);
+  nStep = frames.nStep;
   double xFactor = GetxFactor(files.FILE05);
-  int nOutputInterval = GetOptionInt("nOutputInterval");
-  if (nOutputInterval <= 0) nOutputInterval = 1;
-  int nOutput = (nStep - 1) / nOutputInterval + 1;
   int iAvrFirstStep = GetOptionInt("iAvrFirstStep");
   if (iAvrFirstStep <= 0) iAvrFirstStep = 1;
   int iAvrLastStep = GetOptionInt("iAvrLastStep");
@@ -378,8 +380,8 @@ int CPlimo::ConvF09p(const std::string& input, const std::string& /*unused*/) {
   std::printf("nAtomSites: %d  nAtomType: %d\n", current->nAtomSites, current->nAtomTypes);
   std::printf("nStep: %d\n", nStep);
   std::printf("xFactor: %lg\n", xFactor);
-  std::printf("nOutputInterval: %d\n", nOutputInterval);
-  std::printf("nOutput: %d\n", nOutput);
+  std::printf("nOutputInterval: %d\n", frames.nOutputInterval);
+  std::printf("nOutput: %d\n", frames.nOutput);
   std::printf("For averaged crystal structure: use steps in %d - %d\n", iAvrFirstStep, iAvrLastStep);
 
   int AvrCount = 0;
@@ -396,7 +398,7 @@ int CPlimo::ConvF09p(const std::string& input, const std::string& /*unused*/) {
     }
     // The header (ANIMSTEPS nOutput) is written as the file is created, so
     // a run whose first frame is missing still leaves a well-formed file.
-    FilePtr xsf(CreateXSFFile(files.XSF, nOutput));
+    FilePtr xsf(CreateXSFFile(files.XSF, frames.nOutput));
     if (!xsf) {
       std::printf("Can not write to [%s].\n", files.XSF.c_str());
       return -1;
@@ -405,7 +407,6 @@ int CPlimo::ConvF09p(const std::string& input, const std::string& /*unused*/) {
     // Only the three structures and one frame of positions are held,
     // however many steps the run has.
     std::vector<double> xyz;
-    int iOutput = 0;
     for (int step = 0; step < nStep; ++step) {
       // A frame cut short ends the loop; the structure keeps the last
       // complete step.
@@ -430,11 +431,7 @@ int CPlimo::ConvF09p(const std::string& input, const std::string& /*unused*/) {
       file09V.ReadRecord(*current);
 
       if (step == 0) initial->Copy(*current);
-      if (step % nOutputInterval == 0) {
-        WriteXSFFrame(xsf.get(), ++iOutput, *current);
-        std::printf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", step, current->Temperature, current->Pressure,
-                    current->Density);
-      }
+      frames.WriteStep(xsf.get(), step, *current);
       if (step == 0) {
         accumulator->Copy(*current);
         for (int i = 0; i < accumulator->nAtomAsymSites; ++i) {

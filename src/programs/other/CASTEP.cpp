@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/RDF.h"
+#include "app/NumberFormat.h"
 #include "app/Options.h"
 #include "app/Platform.h"
 #include "app/TextUtil.h"
@@ -53,7 +54,7 @@ void AddAtomLine(const char* line, CCrystal& crystal, std::string& element, cons
   double uvw[3] = {0, 0, 0};
   int number = 0;
   if (ScanInt(p, number)) ScanDoubles(p, uvw, 3);
-  std::printf("%s (%lg,%lg,%lg)\n", element.c_str(), uvw[0], uvw[1], uvw[2]);
+  FastPrintf("%s (%lg,%lg,%lg)\n", element.c_str(), uvw[0], uvw[1], uvw[2]);
   crystal.AddAtomAsymSite("", element, 1.0, uvw[0], uvw[1], uvw[2], force[0], force[1], force[2]);
 }
 
@@ -135,11 +136,8 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
   LineReader castep;
   int nStep = 0;
   if (castep.Open(castepPath)) nStep = CountLinesContaining(castep, "** Forces **") - 1;
-  int nLastStep = GetOptionInt("nLastStep");
-  if (0 < nLastStep && nLastStep < nStep) nStep = nLastStep;
-  int nOutputInterval = GetOptionInt("nOutputInterval");
-  if (nOutputInterval <= 0) nOutputInterval = 1;
-  int nOutput = (nStep - 1) / nOutputInterval + 1;
+  CXSFTrajectory frames(nStep, false);
+  nStep = frames.nStep;
 
   auto crystal = std::make_unique<CCrystal>();
   auto initial = std::make_unique<CCrystal>();
@@ -156,7 +154,7 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
   }
   // The header announces the frames and comes with the first step: a run
   // without steps leaves the file empty.
-  FilePtr xsf(nStep > 0 ? CreateXSFFile(xsfPath, nOutput) : OpenFile(xsfPath, "wb"));
+  FilePtr xsf(frames.Create(xsfPath));
   if (!xsf) {
     std::printf("Can not write to [%s].\n", xsfPath.c_str());
     return -1;
@@ -168,18 +166,12 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
 
   std::printf("nAtomSites: %d  nAtomType: %d\n", crystal->nAtomSites, crystal->nAtomTypes);
   std::printf("nStep: %d\n", nStep);
-  std::printf("nOutputInterval: %d\n", nOutputInterval);
-  std::printf("nOutput: %d\n", nOutput);
+  std::printf("nOutputInterval: %d\n", frames.nOutputInterval);
+  std::printf("nOutput: %d\n", frames.nOutput);
 
-  int iFrame = 0;
   for (int i = 0; i < nStep; ++i) {
     if (CASTEP::ReadNextCrystalStructureFromOutput(castep, *crystal) <= 0) break;
-    if (i % nOutputInterval == 0) {
-      ++iFrame;
-      WriteXSFFrame(xsf.get(), iFrame, *crystal);
-      std::printf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", i, crystal->Temperature, crystal->Pressure,
-                  crystal->Density);
-    }
+    frames.WriteStep(xsf.get(), i, *crystal);
   }
   castep.Close();
   xsf.reset();

@@ -8,16 +8,12 @@ namespace quorvel {
 
 int CountLinesContaining(LineReader& reader, const char* text) {
   int n = 0;
-  while (reader.ReadLine())
-    if (std::strstr(reader.Line(), text) && n < INT_MAX) ++n;
+  while (reader.ReadLineContaining(text))
+    if (n < INT_MAX) ++n;
   return n;
 }
 
-bool ReadUntilContaining(LineReader& reader, const char* text) {
-  while (reader.ReadLine())
-    if (std::strstr(reader.Line(), text)) return true;
-  return false;
-}
+bool ReadUntilContaining(LineReader& reader, const char* text) { return reader.ReadLineContaining(text); }
 
 bool SkipLines(LineReader& reader, int n) {
   for (int i = 0; i < n; ++i)

@@ -218,16 +218,13 @@ int PWScfConvOutput(const std::string& argument, const std::string& /*unused*/) 
   LineReader output;
   int nStep = 0;
   if (output.Open(argument)) nStep = CountLinesContaining(output, "ATOMIC_POSITIONS");
-  int nLastStep = GetOptionInt("nLastStep");
-  if (0 < nLastStep && nLastStep < nStep) nStep = nLastStep;
-  int nOutputInterval = GetOptionInt("nOutputInterval");
-  if (nOutputInterval <= 0) nOutputInterval = 1;
-  int nOutput = (nStep - 1) / nOutputInterval + 1;
+  CXSFTrajectory frames(nStep, false);
+  nStep = frames.nStep;
 
   std::printf("nAtomSites: %d  nAtomType: %d\n", crystal->nAtomSites, crystal->nAtomTypes);
   std::printf("nStep: %d\n", nStep);
-  std::printf("nOutputInterval: %d\n", nOutputInterval);
-  std::printf("nOutput: %d\n", nOutput);
+  std::printf("nOutputInterval: %d\n", frames.nOutputInterval);
+  std::printf("nOutput: %d\n", frames.nOutput);
 
   if (!output.IsOpen()) {
     std::printf("Can not read [%s].\n", argument.c_str());
@@ -242,7 +239,7 @@ int PWScfConvOutput(const std::string& argument, const std::string& /*unused*/) 
   }
   // The header announces the frames and comes with the first step: a run
   // without steps leaves the file empty.
-  FilePtr xsf(nStep > 0 ? CreateXSFFile(xsfPath, nOutput) : OpenFile(xsfPath, "wb"));
+  FilePtr xsf(frames.Create(xsfPath));
   if (!xsf) {
     std::printf("Can not write to [%s].\n", xsfPath.c_str());
     return -1;
@@ -251,16 +248,10 @@ int PWScfConvOutput(const std::string& argument, const std::string& /*unused*/) 
   // Every step lists the atoms of the input file.
   const int nAtoms = crystal->nAtomAsymSites;
   std::vector<double> forces;
-  int iFrame = 0;
   for (int i = 0; i < nStep; ++i) {
     CPWScf::ReadNextStep(output, *crystal, nAtoms, forces);
     if (i == 0) initial->Copy(*crystal);
-    if (i % nOutputInterval == 0) {
-      ++iFrame;
-      WriteXSFFrame(xsf.get(), iFrame, *crystal);
-      std::printf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", i, crystal->Temperature, crystal->Pressure,
-                  crystal->Density);
-    }
+    frames.WriteStep(xsf.get(), i, *crystal);
   }
   output.Close();
   xsf.reset();

@@ -7,6 +7,8 @@
 
 #include "analysis/RDF.h"
 #include "app/LineReader.h"
+#include "app/NumberFormat.h"
+#include "app/NumberScan.h"
 #include "app/Options.h"
 #include "app/TextUtil.h"
 #include "crystal/Crystal.h"
@@ -48,9 +50,9 @@ void ReportUnreadableAtomLine(const char* function, char* line) {
 // Prints the position as read (Angstrom), converts it and prints the result.
 void ConvertAndPrint(const TranSIESTA::CLogCell& cell, const double position[3], double& fx, double& fy,
                      double& fz) {
-  std::printf("(%lg,%lg,%lg) => ", position[0], position[1], position[2]);
+  FastPrintf("(%lg,%lg,%lg) => ", position[0], position[1], position[2]);
   cell.CartesianToFractional(0.1 * position[0], 0.1 * position[1], 0.1 * position[2], fx, fy, fz);
-  std::printf("(%lg,%lg,%lg)\n", fx, fy, fz);
+  FastPrintf("(%lg,%lg,%lg)\n", fx, fy, fz);
 }
 
 }  // namespace
@@ -141,7 +143,7 @@ int ReadInitialCrystalStructureFromOutput(LineReader& log, CCrystal& crystal, CL
         ReportUnreadableAtomLine(kFunction, line);
         continue;
       }
-      std::printf("%s ", element);
+      FastPrintf("%s ", element);
       double fx, fy, fz;
       ConvertAndPrint(cell, p, fx, fy, fz);
       crystal.AddAtomAsymSite("", element, 1.0, fx, fy, fz, 0, 0, 0);
@@ -162,14 +164,8 @@ int ReadNextCrystalStructureFromOutput(LineReader& log, CCrystal& crystal, const
   crystal.nAtomSites = 0;
 
   bool bForcesTable = false;
-  while (log.ReadLine()) {
-    const char* line = log.Line();
-    if (Contains(line, kForcesTable)) {
-      bForcesTable = true;
-      break;
-    }
-    if (Contains(line, kForcesList)) break;
-  }
+  const char* const kHeadings[2] = {kForcesTable, kForcesList};
+  if (log.ReadLineContaining(kHeadings, 2)) bForcesTable = Contains(log.Line(), kForcesTable);
   SkipLines(log, bForcesTable ? 3 : 1);
 
   // Fractional position and force per atom; what the log does not give
@@ -183,9 +179,10 @@ int ReadNextCrystalStructureFromOutput(LineReader& log, CCrystal& crystal, const
     while (m < n && log.ReadLine()) {
       const char* line = log.Line();
       if (line[0] == '#') break;
-      double v[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
-      std::sscanf(line, "%lg %lg %lg %lg %lg %lg %lg %lg %lg", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
-                  &v[7], &v[8]);
+      // "%lg" nine times; numbers after the first that cannot be read stay 0.
+      double v[9];
+      const char* p = line;
+      ScanDoubles(p, v, 9);
       ConvertAndPrint(cell, v, x[m], y[m], z[m]);
       fx[m] = v[6];
       fy[m] = v[7];
@@ -200,7 +197,7 @@ int ReadNextCrystalStructureFromOutput(LineReader& log, CCrystal& crystal, const
     for (int j = 0; j < n; ++j) {
       const bool bInitial = j < initial.nAtomAsymSites;
       const std::string name = bInitial ? initial.GetAtomTypeName(initial.AtomAsymSites[j]) : std::string();
-      std::printf("%s\n", name.c_str());
+      FastPrintf("%s\n", name.c_str());
       if (j < half || j >= n - half) {
         const CAtomSite* start = bInitial ? &initial.AtomAsymSites[j] : nullptr;
         crystal.AddAtomAsymSite("", name, 1.0, start ? start->x : 0, start ? start->y : 0, start ? start->z : 0, 0,
@@ -233,7 +230,7 @@ int ReadNextCrystalStructureFromOutput(LineReader& log, CCrystal& crystal, const
         ReportUnreadableAtomLine(kFunction, log.Line());
         continue;
       }
-      std::printf("%s ", element);
+      FastPrintf("%s ", element);
       double px, py, pz;
       ConvertAndPrint(cell, p, px, py, pz);
       crystal.AddAtomAsymSite("", element, 1.0, px, py, pz, fx[k], fy[k], fz[k]);
@@ -326,11 +323,8 @@ int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unuse
       if (!bCell && Contains(line, kLatticeConstant)) bCell = true;
     }
   }
-  const int nLastStep = GetOptionInt("nLastStep");
-  if (nLastStep > 0 && nLastStep < nStep) nStep = nLastStep;
-  int nOutputInterval = GetOptionInt("nOutputInterval");
-  if (nOutputInterval <= 0) nOutputInterval = 1;
-  const int nOutput = (nStep - 1) / nOutputInterval + 1;
+  CXSFTrajectory frames(nStep, false);
+  nStep = frames.nStep;
 
   auto crystal = std::make_unique<CCrystal>();
   crystal->CopyRunDatabasePaths();
@@ -354,7 +348,7 @@ int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unuse
   }
   // The header announces nOutput frames; a log without any step leaves the
   // file empty.
-  FilePtr xsf(nStep > 0 ? CreateXSFFile(xsfPath, nOutput) : OpenFilePtr(xsfPath, "wb").release());
+  FilePtr xsf(frames.Create(xsfPath));
   if (!xsf) {
     std::printf("Can not write to [%s].\n", xsfPath.c_str());
     return -1;
@@ -366,18 +360,12 @@ int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unuse
 
   std::printf("nAtomSites: %d  nAtomType: %d\n", crystal->nAtomSites, crystal->nAtomTypes);
   std::printf("nStep: %d\n", nStep);
-  std::printf("nOutputInterval: %d\n", nOutputInterval);
-  std::printf("nOutput: %d\n", nOutput);
+  std::printf("nOutputInterval: %d\n", frames.nOutputInterval);
+  std::printf("nOutput: %d\n", frames.nOutput);
 
-  int frame = 0;
   for (int i = 0; i < nStep; ++i) {
     if (TranSIESTA::ReadNextCrystalStructureFromOutput(log, *crystal, *initial, cell) <= 0) break;
-    if (i % nOutputInterval == 0) {
-      ++frame;
-      WriteXSFFrame(xsf.get(), frame, *crystal);
-      std::printf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", i, crystal->Temperature, crystal->Pressure,
-                  crystal->Density);
-    }
+    frames.WriteStep(xsf.get(), i, *crystal);
   }
   xsf.reset();
   log.Close();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/NumberFormat.h"
 #include "app/LineReader.h"
 #include "app/NumberScan.h"
 #include "app/Platform.h"
@@ -107,8 +108,16 @@ void StoreLatticeFromVectors(CCrystal& crystal, const double v[3][3]) {
   crystal.CalculateLatticeParameters();
 }
 
-bool IsPositionTableHeading(const char* line) {
-  return std::strstr(line, "POSITION") != nullptr && std::strstr(line, "TOTAL-FORCE") != nullptr;
+// Whether the line read last contains needle, as strstr finds it. Most
+// OUTCAR lines are rows of numbers without the needle's first letter; a
+// memchr over the line's bytes turns them away at the cost of one scan.
+bool LineContains(LineReader& reader, const char* needle) {
+  return std::memchr(reader.Line(), needle[0], reader.Length()) != nullptr &&
+         std::strstr(reader.Line(), needle) != nullptr;
+}
+
+bool IsPositionTableHeading(LineReader& reader) {
+  return LineContains(reader, "POSITION") && LineContains(reader, "TOTAL-FORCE");
 }
 
 }  // namespace
@@ -214,7 +223,7 @@ int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
       }
       ++nRead;
       std::string label = typeName + std::to_string(k + 1);
-      std::printf("  Site: %s (%lg,%lg,%lg) => ", label.c_str(), p[0], p[1], p[2]);
+      FastPrintf("  Site: %s (%lg,%lg,%lg) => ", label.c_str(), p[0], p[1], p[2]);
       double f[3] = {p[0], p[1], p[2]};
       if (!bDirect) {
         // A singular lattice leaves the site at the origin (the conversion
@@ -223,7 +232,7 @@ int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
         crystal.CartesianToFractional(p[0] * scale, p[1] * scale, p[2] * scale, f[0], f[1], f[2]);
       }
       int n = crystal.AddAtomAsymSite(label, typeName, 1.0, f[0], f[1], f[2], 0, 0, 0);
-      std::printf("(%lg,%lg,%lg) %d\n", f[0], f[1], f[2], n);
+      FastPrintf("(%lg,%lg,%lg) %d\n", f[0], f[1], f[2], n);
     }
   }
   if (bShort)
@@ -254,8 +263,8 @@ void ReadINCARTitle(const std::string& incarPath, std::string& title) {
 
 int CountIonicSteps(LineReader& outcar) {
   int nStep = 0;
-  while (outcar.ReadLine())
-    if (IsPositionTableHeading(outcar.Line())) ++nStep;
+  while (outcar.ReadLineContaining("TOTAL-FORCE"))
+    if (IsPositionTableHeading(outcar)) ++nStep;
   outcar.Rewind();
   return nStep;
 }
@@ -270,12 +279,14 @@ int ReadNextCrystalStructureFromOUTCAR(LineReader& outcar, CCrystal& crystal) {
   const char* const kMarkers[2] = {"VOLUME and BASIS-vectors", "direct lattice vectors"};
   for (const char* marker : kMarkers) {
     for (;;) {
-      if (!outcar.ReadLine()) {
+      // Lines with neither text are neither the marker nor the heading.
+      const char* const kLookFor[2] = {marker, "TOTAL-FORCE"};
+      if (!outcar.ReadLineContaining(kLookFor, 2)) {
         std::printf("Error in ReadNextCrystalStructureFromOUTCAR: OUTCAR ends before the next ionic step.\n");
         return 0;
       }
-      if (std::strstr(outcar.Line(), marker)) break;
-      if (IsPositionTableHeading(outcar.Line())) {
+      if (LineContains(outcar, marker)) break;
+      if (IsPositionTableHeading(outcar)) {
         std::printf("Error in ReadNextCrystalStructureFromOUTCAR: an ionic step of OUTCAR has no cell block.\n");
         return 0;
       }
@@ -306,11 +317,11 @@ int ReadNextCrystalStructureFromOUTCAR(LineReader& outcar, CCrystal& crystal) {
   crystal.CalculateLatticeVectors();
 
   for (;;) {
-    if (!outcar.ReadLine()) {
+    if (!outcar.ReadLineContaining("TOTAL-FORCE")) {
       std::printf("Error in ReadNextCrystalStructureFromOUTCAR: OUTCAR ends inside an ionic step.\n");
       return 0;
     }
-    if (IsPositionTableHeading(outcar.Line())) break;
+    if (IsPositionTableHeading(outcar)) break;
   }
   outcar.ReadLine();  // the dashed rule under the heading
 

@@ -107,16 +107,13 @@ int VASPMakeXSF(const std::string& argument, const std::string& /*unused*/) {
   // steps, once to convert them.
   LineReader outcar;
   int nStep = outcar.Open(outcarPath) ? CVASP::CountIonicSteps(outcar) : 0;
-  const int nLastStep = GetOptionInt("nLastStep");
-  if (nLastStep > 0 && nLastStep < nStep) nStep = nLastStep;
-  int nOutputInterval = GetOptionInt("nOutputInterval");
-  if (nOutputInterval <= 0) nOutputInterval = 1;
-  const int nOutput = (nStep - 1) / nOutputInterval + 1;
+  CXSFTrajectory frames(nStep, false);
+  nStep = frames.nStep;
 
   std::printf("nAtomSites: %d  nAtomType: %d\n", crystal->nAtomSites, crystal->nAtomTypes);
   std::printf("nStep: %d\n", nStep);
-  std::printf("nOutputInterval: %d\n", nOutputInterval);
-  std::printf("nOutput: %d\n", nOutput);
+  std::printf("nOutputInterval: %d\n", frames.nOutputInterval);
+  std::printf("nOutput: %d\n", frames.nOutput);
 
   if (!outcar.IsOpen()) {
     std::printf("Can not read [%s].\n", outcarPath.c_str());
@@ -124,21 +121,15 @@ int VASPMakeXSF(const std::string& argument, const std::string& /*unused*/) {
   }
   // The header announces nOutput frames; an OUTCAR without any step leaves
   // the file empty.
-  FilePtr xsf(nStep > 0 ? CreateXSFFile(xsfPath, nOutput) : OpenFilePtr(xsfPath, "wb").release());
+  FilePtr xsf(frames.Create(xsfPath));
   if (!xsf) {
     std::printf("Can not write to [%s].\n", xsfPath.c_str());
     return -1;
   }
 
-  int frame = 0;
   for (int i = 0; i < nStep; ++i) {
     if (CVASP::ReadNextCrystalStructureFromOUTCAR(outcar, *crystal) <= 0) break;
-    if (i % nOutputInterval == 0) {
-      ++frame;
-      WriteXSFFrame(xsf.get(), frame, *crystal);
-      std::printf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", i, crystal->Temperature, crystal->Pressure,
-                  crystal->Density);
-    }
+    frames.WriteStep(xsf.get(), i, *crystal);
   }
   return 1;
 }

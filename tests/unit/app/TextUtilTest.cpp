@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -106,6 +106,15 @@ TEST(TextUtil, NumberConversionsFollowTheCLibrary) {
   EXPECT_EQ(AtoF("  5.4309(2)"), 5.4309);
   EXPECT_EQ(AtoF("abc"), 0.0);
   EXPECT_EQ(AtoF("-1e50"), -1e50);
+  // Bit for bit what strtod gives, also where it is hard: more than fifteen
+  // digits, huge and tiny exponents, signed zero, inf, nan, hexadecimal, a
+  // field of four digits.
+  for (const char* text : {"0.12345678901234567", "4500", " 1e400", "-1e-400", "-0", "inf", "-nan", "0x1.8p3",
+                           "2.2250738585072011e-308", "123456789012345678901", "", "-", "."}) {
+    double mine = AtoF(text), expected = std::strtod(text, nullptr);
+    EXPECT_TRUE(std::memcmp(&mine, &expected, sizeof mine) == 0 || (std::isnan(mine) && std::isnan(expected)))
+        << text;
+  }
   EXPECT_EQ(AtoI("5=6"), 5);
   EXPECT_EQ(AtoI(" -12x"), -12);
   EXPECT_EQ(AtoI(""), 0);
@@ -127,8 +136,11 @@ TEST(TextUtil, FilesExistAndCopy) {
   EXPECT_EQ(FileExists(a), 1);
   EXPECT_TRUE(CopyFileContents(a, b));
   EXPECT_EQ(ReadFile(b), std::string("x\r\ny\0z", 6));
-  // A source that cannot be read leaves an earlier copy as it was.
+  // A source that cannot be opened or read (a directory) leaves an earlier
+  // copy as it was.
   EXPECT_FALSE(CopyFileContents(dir.Path("missing"), b));
+  EXPECT_EQ(ReadFile(b), std::string("x\r\ny\0z", 6));
+  EXPECT_FALSE(CopyFileContents(dir.Dir(), b));
   EXPECT_EQ(ReadFile(b), std::string("x\r\ny\0z", 6));
   // A copy that does not reach the disk whole is a failure, also when the
   // disk fills only as the last buffer is flushed.

@@ -417,6 +417,31 @@ CAtomSite Site(int type, double x, double y, double z, const char* label = "") {
   return s;
 }
 
+// An unlabelled site is numbered after the sites whose type name equals its
+// type's, ignoring case: a named type by its Name, a type without Name by its
+// Label, a site without a type (or with a nameless one) by its own label.
+TEST(Crystal, RunningNumbersCountTypeNamesOfEveryKind) {
+  CCrystal crystal;
+  CAtomType fe, labelOnly, nameless, oxygen;
+  fe.Name = "Fe";
+  labelOnly.Label = "fe";
+  oxygen.Name = "O";
+  for (const CAtomType* t : {&fe, &labelOnly, &nameless, &oxygen}) {
+    crystal.AtomTypes[crystal.nAtomTypes++] = *t;
+  }
+  crystal.AddAtomAsymSiteRecord(Site(0, 0, 0, 0, "x"));    // Fe
+  crystal.AddAtomAsymSiteRecord(Site(1, 0, 0, 0, "y"));    // fe, from the type's label
+  crystal.AddAtomAsymSiteRecord(Site(-1, 0, 0, 0, "FE"));  // no type: its own label
+  crystal.AddAtomAsymSiteRecord(Site(2, 0, 0, 0, "fE"));   // nameless type: its own label
+  crystal.AddAtomAsymSiteRecord(Site(2, 0, 0, 0, "Mn"));
+  crystal.AddAtomAsymSiteRecord(Site(3, 0, 0, 0, "Fe"));   // O, whatever its label
+  crystal.AddAtomAsymSite("", "Fe", 1, 0, 0, 0, 0, 0, 0);
+  crystal.AddAtomAsymSite("", "o", 1, 0, 0, 0, 0, 0, 0);
+  ASSERT_EQ(crystal.nAtomAsymSites, 8);
+  EXPECT_EQ(crystal.AtomAsymSites[6].Label, "Fe5");
+  EXPECT_EQ(crystal.AtomAsymSites[7].Label, "o2");
+}
+
 TEST(Crystal, ExpansionMergesImagesInsideTheCellOnly) {
   CCrystal crystal;
   MakeCubic(crystal, 1.0, {"A", "B", "C", "D"});

@@ -1,0 +1,500 @@
+#include "app/NumberFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace quorvel {
+
+namespace {
+
+// The powers of ten that doubles hold exactly.
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// "00" "01" ... "99": two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+constexpr uint64_t kIntPow10[] = {1ULL,
+                                  10ULL,
+                                  100ULL,
+                                  1000ULL,
+                                  10000ULL,
+                                  100000ULL,
+                                  1000000ULL,
+                                  10000000ULL,
+                                  100000000ULL,
+                                  1000000000ULL,
+                                  10000000000ULL,
+                                  100000000000ULL,
+                                  1000000000000ULL,
+                                  10000000000000ULL,
+                                  100000000000000ULL,
+                                  1000000000000000ULL,
+                                  10000000000000000ULL,
+                                  100000000000000000ULL,
+                                  1000000000000000000ULL,
+                                  10000000000000000000ULL};
+
+// Copies the text [first, last) to out right-aligned in width (printf's
+// padding with blanks); returns the end.
+char* PutPadded(char* out, const char* first, const char* last, int width) {
+  for (long pad = static_cast<long>(width) - (last - first); pad > 0; --pad) *out++ = ' ';
+  while (first != last) *out++ = *first++;
+  return out;
+}
+
+// Writes v / 10^P with its sign, then for P > 0 the point and the last P
+// digits of v, right-aligned in width; the text is composed in place from
+// its last digit backwards, two digits at a time. P is a constant, so the
+// divisions cost a multiply.
+template <int P>
+char* PutFixed(char* out, bool negative, uint64_t v, int width) {
+  constexpr uint64_t kScale = kIntPow10[P];
+  uint64_t integer = v / kScale;
+  uint64_t decimals = v % kScale;
+  int nInteger = 1;
+  while (nInteger < 20 && integer >= kIntPow10[nInteger]) ++nInteger;
+  const int length = (negative ? 1 : 0) + nInteger + (P > 0 ? P + 1 : 0);
+  for (int pad = width - length; pad > 0; --pad) *out++ = ' ';
+  char* p = out + length;
+  for (int i = 0; i < P / 2; ++i) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * (decimals % 100)], 2);
+    decimals /= 100;
+  }
+  if (P % 2 == 1) *--p = static_cast<char>('0' + decimals);
+  if (P > 0) *--p = '.';
+  while (integer >= 100) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * (integer % 100)], 2);
+    integer /= 100;
+  }
+  if (integer >= 10) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * integer], 2);
+  } else {
+    *--p = static_cast<char>('0' + integer);
+  }
+  if (negative) *--p = '-';
+  return out + length;
+}
+
+char* PutFixed(char* out, bool negative, uint64_t v, int precision, int width) {
+  switch (precision) {
+    case 0: return PutFixed<0>(out, negative, v, width);
+    case 1: return PutFixed<1>(out, negative, v, width);
+    case 2: return PutFixed<2>(out, negative, v, width);
+    case 3: return PutFixed<3>(out, negative, v, width);
+    case 4: return PutFixed<4>(out, negative, v, width);
+    case 5: return PutFixed<5>(out, negative, v, width);
+    case 6: return PutFixed<6>(out, negative, v, width);
+    case 7: return PutFixed<7>(out, negative, v, width);
+    case 8: return PutFixed<8>(out, negative, v, width);
+    case 9: return PutFixed<9>(out, negative, v, width);
+    case 10: return PutFixed<10>(out, negative, v, width);
+    case 11: return PutFixed<11>(out, negative, v, width);
+    case 12: return PutFixed<12>(out, negative, v, width);
+    case 13: return PutFixed<13>(out, negative, v, width);
+    case 14: return PutFixed<14>(out, negative, v, width);
+    default: return PutFixed<15>(out, negative, v, width);
+  }
+}
+
+}  // namespace
+
+// The decimal digits of x to precision places are round(|x| * 10^p), with
+// ties to even, of the exact product Y = |x| * 10^p. The product in doubles,
+// y, is the double nearest to Y (10^p is exact). Below 2^52 every
+// half-integer h is a double, so no h can lie between Y and y unless y = h:
+// it would be nearer to Y than y is. So wherever y is not itself a
+// half-integer, Y and y round to the same integer and the digits come from
+// y. A product that is a half-integer (a tie, or a value next to one), too
+// large for the fast digits, or not finite goes to snprintf.
+char* FormatFixed(char* out, double x, int width, int precision) {
+  if (precision >= 0 && precision <= 15 && width >= 0 && width <= kMaxFormatWidth && std::isfinite(x)) {
+    const double y = std::fabs(x) * kPow10[precision];
+    if (y < 1e15) {
+      const uint64_t whole = static_cast<uint64_t>(y);  // y >= 0: the cut is the floor
+      const double fraction = y - static_cast<double>(whole);  // exact below 2^52
+      if (fraction != 0.5) {
+        const uint64_t q = whole + (fraction > 0.5 ? 1 : 0);
+        return PutFixed(out, std::signbit(x), q, precision, width);
+      }
+    }
+  }
+  int n = std::snprintf(out, kFormatRoom, "%*.*f", width, precision, x);
+  if (n < 0) return out;
+  return out + (static_cast<size_t>(n) < kFormatRoom ? static_cast<size_t>(n) : kFormatRoom - 1);
+}
+
+namespace {
+
+// The significant digits of a > 0 (finite) to precision P, as printf's %e
+// and %g round them: q with 10^(P-1) <= q < 10^P and the decimal exponent
+// of the rounded value. The scaled value a * 10^k is one correctly rounded
+// multiplication or division by an exact power of ten, so the argument of
+// FormatFixed applies. False where it does not (large scales, ties).
+bool SignificantDigits(double a, int P, uint64_t& q, int& exponent) {
+  int binary = 0;
+  std::frexp(a, &binary);
+  int e = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const int k = P - 1 - e;
+    if (k > 22 || k < -22) return false;
+    const double y = k >= 0 ? a * kPow10[k] : a / kPow10[-k];
+    if (!(y < 4503599627370496.0)) return false;  // 2^52
+    const uint64_t whole = static_cast<uint64_t>(y);
+    const double fraction = y - static_cast<double>(whole);
+    if (fraction == 0.5) return false;
+    const uint64_t rounded = whole + (fraction > 0.5 ? 1 : 0);
+    if (rounded < kIntPow10[P - 1]) {
+      --e;
+    } else if (rounded >= kIntPow10[P]) {
+      ++e;  // rounded up to the next power of ten: one digit fewer below the point
+    } else {
+      q = rounded;
+      exponent = e;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+// %g: the P significant digits with trailing zeros removed, in the style of
+// %f when the exponent X of the rounded value satisfies -4 <= X < P, else of
+// %e (at least two exponent digits).
+char* FormatGeneral(char* out, double x, int width, int precision) {
+  const int P = precision == 0 ? 1 : precision;
+  if (P >= 1 && P <= 15 && width >= 0 && width <= kMaxFormatWidth && std::isfinite(x)) {
+    char text[64];
+    char* p = text;
+    if (std::signbit(x)) *p++ = '-';
+    bool bDone = false;
+    if (x == 0) {
+      *p++ = '0';
+      bDone = true;
+    } else {
+      uint64_t q = 0;
+      int X = 0;
+      if (SignificantDigits(std::fabs(x), P, q, X)) {
+        char digits[16];
+        for (int i = P - 1; i >= 0; --i) {
+          digits[i] = static_cast<char>('0' + q % 10);
+          q /= 10;
+        }
+        int nDigits = P;
+        while (nDigits > 1 && digits[nDigits - 1] == '0') --nDigits;  // trailing zeros go
+        if (X >= -4 && X < P) {
+          if (X >= 0) {
+            const int nInteger = X + 1;
+            for (int i = 0; i < nInteger; ++i) *p++ = i < nDigits ? digits[i] : '0';
+            if (nDigits > nInteger) {
+              *p++ = '.';
+              for (int i = nInteger; i < nDigits; ++i) *p++ = digits[i];
+            }
+          } else {
+            *p++ = '0';
+            *p++ = '.';
+            for (int i = 0; i < -X - 1; ++i) *p++ = '0';
+            for (int i = 0; i < nDigits; ++i) *p++ = digits[i];
+          }
+        } else {
+          *p++ = digits[0];
+          if (nDigits > 1) {
+            *p++ = '.';
+            for (int i = 1; i < nDigits; ++i) *p++ = digits[i];
+          }
+          *p++ = 'e';
+          *p++ = X < 0 ? '-' : '+';
+          const int magnitude = X < 0 ? -X : X;
+          if (magnitude >= 100) *p++ = static_cast<char>('0' + magnitude / 100);
+          *p++ = static_cast<char>('0' + magnitude / 10 % 10);
+          *p++ = static_cast<char>('0' + magnitude % 10);
+        }
+        bDone = true;
+      }
+    }
+    if (bDone) return PutPadded(out, text, p, width);
+  }
+  int n = std::snprintf(out, kFormatRoom, "%*.*g", width, precision, x);
+  if (n < 0) return out;
+  return out + (static_cast<size_t>(n) < kFormatRoom ? static_cast<size_t>(n) : kFormatRoom - 1);
+}
+
+namespace {
+
+// One conversion of a format: flags, width, precision, conversion letter.
+struct CSpec {
+  bool bLeft = false;
+  int width = 0;
+  int precision = -1;
+  char conversion = 0;
+};
+
+// Reads the conversion after a '%' at *p (p then points past it); false for
+// anything FastFprintf leaves to vfprintf.
+bool ParseSpec(const char*& p, CSpec& spec) {
+  while (*p == '-') {
+    spec.bLeft = true;
+    ++p;
+  }
+  if (*p == '0' || *p == '+' || *p == ' ' || *p == '#') return false;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    spec.width = spec.width * 10 + (*p - '0');
+    if (spec.width > kMaxFormatWidth) return false;
+  }
+  if (*p == '.') {
+    ++p;
+    spec.precision = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+      spec.precision = spec.precision * 10 + (*p - '0');
+      if (spec.precision > 15) return false;
+    }
+  }
+  bool bLong = false;
+  if (*p == 'l') {
+    bLong = true;
+    ++p;
+  }
+  spec.conversion = *p;
+  switch (*p) {
+    case 'f':
+    case 'g':
+      break;
+    case 'd':
+    case 'i':
+    case 'c':
+    case 's':
+    case '%':
+      if (bLong) return false;
+      break;
+    default:
+      return false;
+  }
+  if (spec.conversion == '%' && (spec.bLeft || spec.width || spec.precision >= 0)) return false;
+  ++p;
+  return true;
+}
+
+// Where composed text goes: a file or a string, through a buffer.
+class CSink {
+ public:
+  explicit CSink(std::FILE* file) : file_(file) {}
+  explicit CSink(std::string* text) : text_(text) {}
+  ~CSink() { Flush(); }
+  // Room for n more characters; returns where to write them.
+  char* Reserve(size_t n) {
+    if (used_ + n > sizeof buffer_) Flush();
+    return buffer_ + used_;
+  }
+  void Commit(char* end) { used_ = static_cast<size_t>(end - buffer_); }
+  void Append(const char* text, size_t n) {
+    while (n > 0) {
+      size_t chunk = n < sizeof buffer_ ? n : sizeof buffer_;
+      char* p = Reserve(chunk);
+      std::memcpy(p, text, chunk);
+      Commit(p + chunk);
+      text += chunk;
+      n -= chunk;
+    }
+  }
+  void Pad(size_t n) {
+    while (n > 0) {
+      size_t chunk = n < sizeof buffer_ ? n : sizeof buffer_;
+      char* p = Reserve(chunk);
+      std::memset(p, ' ', chunk);
+      Commit(p + chunk);
+      n -= chunk;
+    }
+  }
+  void Flush() {
+    if (used_ == 0) return;
+    if (file_) std::fwrite(buffer_, 1, used_, file_);
+    if (text_) text_->append(buffer_, used_);
+    total_ += used_;
+    used_ = 0;
+  }
+  size_t Total() const { return total_ + used_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string* text_ = nullptr;
+  char buffer_[2048];
+  size_t used_ = 0, total_ = 0;
+};
+
+// A format taken apart: literal text and conversions, in order.
+struct CParsedFormat {
+  struct Piece {
+    size_t literalStart = 0, literalLength = 0;  // the text before the conversion
+    bool bConversion = false;
+    CSpec spec;
+  };
+  std::string text;
+  std::vector<Piece> pieces;
+  bool bSupported = false;
+};
+
+void Parse(const char* format, CParsedFormat& parsed) {
+  parsed.text = format;
+  parsed.pieces.clear();
+  parsed.bSupported = true;
+  const char* base = parsed.text.c_str();
+  for (const char* p = base; *p;) {
+    CParsedFormat::Piece piece;
+    piece.literalStart = static_cast<size_t>(p - base);
+    while (*p && *p != '%') ++p;
+    piece.literalLength = static_cast<size_t>(p - base) - piece.literalStart;
+    if (*p == '%') {
+      ++p;
+      piece.bConversion = true;
+      if (!ParseSpec(p, piece.spec)) {
+        parsed.bSupported = false;
+        return;
+      }
+    }
+    parsed.pieces.push_back(piece);
+  }
+}
+
+// The formats are the program's string literals: a few parsed formats are
+// kept, found by address and checked by content (a format in a buffer that
+// changes is parsed anew).
+const CParsedFormat& ParsedFormat(const char* format) {
+  static CParsedFormat cache[16];
+  static const char* keys[16] = {nullptr};
+  const size_t slot = (reinterpret_cast<uintptr_t>(format) >> 3) % 16;
+  CParsedFormat& entry = cache[slot];
+  if (keys[slot] != format || std::strcmp(entry.text.c_str(), format) != 0) {
+    Parse(format, entry);
+    keys[slot] = format;
+  }
+  return entry;
+}
+
+// Composes a format into the sink; false, before anything is handed to the
+// sink, when the format holds a conversion that is left to the C library.
+bool Compose(CSink& sink, const char* format, va_list args) {
+  const CParsedFormat& parsed = ParsedFormat(format);
+  if (!parsed.bSupported) return false;
+  const char* text = parsed.text.c_str();
+  for (const CParsedFormat::Piece& piece : parsed.pieces) {
+    if (piece.literalLength) sink.Append(text + piece.literalStart, piece.literalLength);
+    if (!piece.bConversion) continue;
+    const CSpec& spec = piece.spec;
+    if (spec.conversion == '%') {
+      sink.Append("%", 1);
+      continue;
+    }
+    if (spec.conversion == 's') {
+      const char* s = va_arg(args, const char*);
+      if (!s) s = "(null)";
+      size_t length = std::strlen(s);
+      if (spec.precision >= 0 && length > static_cast<size_t>(spec.precision))
+        length = static_cast<size_t>(spec.precision);
+      const size_t pad = static_cast<size_t>(spec.width) > length ? static_cast<size_t>(spec.width) - length : 0;
+      if (!spec.bLeft) sink.Pad(pad);
+      sink.Append(s, length);
+      if (spec.bLeft) sink.Pad(pad);
+      continue;
+    }
+    // Numbers and characters: composed right-aligned in place, or moved to
+    // the left with the padding behind for the '-' flag.
+    char* out = sink.Reserve(kFormatRoom + kMaxFormatWidth);
+    const int width = spec.bLeft ? 0 : spec.width;
+    char* end = out;
+    switch (spec.conversion) {
+      case 'd':
+      case 'i':
+        end = FormatInt(out, va_arg(args, int), width);
+        break;
+      case 'c':
+        end = PutPadded(out, out, out, width - 1);
+        *end++ = static_cast<char>(va_arg(args, int));
+        break;
+      case 'f':
+        end = FormatFixed(out, va_arg(args, double), width, spec.precision < 0 ? 6 : spec.precision);
+        break;
+      case 'g':
+        end = FormatGeneral(out, va_arg(args, double), width, spec.precision < 0 ? 6 : spec.precision);
+        break;
+    }
+    if (spec.bLeft)
+      for (long pad = static_cast<long>(spec.width) - (end - out); pad > 0; --pad) *end++ = ' ';
+    sink.Commit(end);
+  }
+  return true;
+}
+
+int VFastFprintf(std::FILE* file, const char* format, va_list args) {
+  va_list copy;
+  va_copy(copy, args);
+  int n;
+  {
+    CSink sink(file);
+    if (Compose(sink, format, copy)) {
+      sink.Flush();
+      n = static_cast<int>(sink.Total());
+    } else {
+      n = std::vfprintf(file, format, args);
+    }
+  }
+  va_end(copy);
+  return n;
+}
+
+}  // namespace
+
+int FastFprintf(std::FILE* file, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int n = VFastFprintf(file, format, args);
+  va_end(args);
+  return n;
+}
+
+int FastPrintf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int n = VFastFprintf(stdout, format, args);
+  va_end(args);
+  return n;
+}
+
+std::string FastFormat(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  std::string text;
+  {
+    CSink sink(&text);
+    if (!Compose(sink, format, copy)) {
+      char buffer[4096];
+      int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+      if (n > 0) text.assign(buffer, std::min(static_cast<size_t>(n), sizeof buffer - 1));
+    }
+  }
+  va_end(copy);
+  va_end(args);
+  return text;
+}
+
+char* FormatInt(char* out, int value, int width) {
+  if (width < 0 || width > kMaxFormatWidth) width = 0;
+  const uint64_t magnitude =
+      value < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
+  return PutFixed<0>(out, value < 0, magnitude, width);
+}
+
+}  // namespace quorvel

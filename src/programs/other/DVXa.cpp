@@ -1,0 +1,89 @@
+#include "programs/other/DVXa.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/LineReader.h"
+#include "app/Options.h"
+#include "app/TextUtil.h"
+
+namespace quorvel {
+
+namespace {
+
+void WriteBytes(std::FILE* out, const char* text, size_t length) {
+  if (length > 0) std::fwrite(text, 1, length, out);
+}
+
+}  // namespace
+
+int DVXaF01Conv(const std::string& path, const std::string& /*unused*/) {
+  std::printf("Input file to be converted: [%s]\n", path.c_str());
+
+  const std::string backupPath = path + ".prev";
+  if (!CopyFileContents(path, backupPath)) {
+    std::printf("Creation of backup file [%s] was failed.\n", backupPath.c_str());
+    return -1;
+  }
+  std::printf("Backup file [%s] is created.\n", backupPath.c_str());
+
+  const std::string& spin = OptionTable.GetOptionValue("Spin");
+  // Only the first character counts: n or N switches spin polarisation off,
+  // anything else (also an empty value) switches it on.
+  const int spinSwitch = (!spin.empty() && (spin[0] == 'n' || spin[0] == 'N')) ? 0 : 1;
+  const int madelungSwitch = GetOptionInt("Madelung");
+  std::printf("Spin: %s\n", spin.c_str());
+  std::printf("Madelung: %d\n", madelungSwitch);
+
+  LineReader in;
+  if (!in.Open(backupPath)) {
+    std::printf("Can not read [%s].\n", backupPath.c_str());
+    return -2;
+  }
+  FilePtr out = OpenFilePtr(path, "w");
+  if (!out) {
+    std::printf("Can not write to [%s].\n", path.c_str());
+    return -3;
+  }
+
+  // An empty file has no first line to move: it stays empty.
+  if (!in.ReadLine()) return 1;
+  std::printf("F: %s", in.Line());
+  // The first line is the title; unless it begins with '|' it belongs at the
+  // end of the file, after two line ends.
+  std::string heldFirstLine;
+  bool bHoldFirstLine = in.Line()[0] != '|';
+  if (bHoldFirstLine)
+    heldFirstLine.assign(in.Line(), in.Length());
+  else
+    WriteBytes(out.get(), in.Line(), in.Length());
+
+  while (in.ReadLine()) {
+    const char* line = in.Line();
+    // A switch line: what stands before the keyword is replaced by the switch,
+    // right-aligned in five characters, and five blanks. "Spin" wins over
+    // "M.P." when a line holds both.
+    const char* keyword = std::strstr(line, "Spin");
+    int value = spinSwitch;
+    if (!keyword) {
+      keyword = std::strstr(line, "M.P.");
+      value = madelungSwitch;
+    }
+    if (!keyword) {
+      WriteBytes(out.get(), line, in.Length());
+      continue;
+    }
+    std::printf("b: %s", line);
+    std::fprintf(out.get(), "%5d     ", value);
+    const size_t offset = static_cast<size_t>(keyword - line);
+    WriteBytes(out.get(), keyword, in.Length() - offset);
+  }
+
+  if (bHoldFirstLine) {
+    std::fputs("\n\n", out.get());
+    WriteBytes(out.get(), heldFirstLine.data(), heldFirstLine.size());
+  }
+  return 1;
+}
+
+}  // namespace quorvel
