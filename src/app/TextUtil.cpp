@@ -7,7 +7,6 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "app/NumberScan.h"
@@ -163,30 +162,25 @@ int FileExists(const std::string& path) {
 
 bool CopyFileContents(const std::string& source, const std::string& destination) {
   if (EqualNoCase(source, destination)) return true;
-  // The source is read whole before the destination is touched, so that a
-  // source that cannot be read (a directory, a read error) leaves an earlier
-  // copy as it was.
-  std::string contents;
-  {
-    FilePtr in = OpenFilePtr(source, "rb");
-    if (!in) return false;
-    char buffer[1 << 15];
-    size_t n;
-    try {
-      while ((n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0) contents.append(buffer, n);
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
-    if (std::ferror(in.get())) return false;
-  }
-  // The copy is whole only when every byte reached the disk: a full disk may
-  // show only when the last buffer is flushed or the file is closed. (A
-  // backup taken for whole would otherwise replace the file it saved.)
+  FilePtr in = OpenFilePtr(source, "rb");
+  if (!in) return false;
+  // The first block is read before the destination is touched, so that a
+  // source that cannot be read at all (a directory) leaves an earlier copy
+  // as it was.
+  char buffer[1 << 15];
+  size_t n = std::fread(buffer, 1, sizeof buffer, in.get());
+  if (std::ferror(in.get())) return false;
   FilePtr out = OpenFilePtr(destination, "wb");
   if (!out) return false;
-  if (!contents.empty() && std::fwrite(contents.data(), 1, contents.size(), out.get()) != contents.size())
-    return false;
-  if (std::fflush(out.get()) != 0) return false;
+  while (n > 0) {
+    if (std::fwrite(buffer, 1, n, out.get()) != n) return false;
+    n = std::fread(buffer, 1, sizeof buffer, in.get());
+  }
+  // The copy is whole only when the source was read to its end and every
+  // byte reached the disk: a full disk may show only when the last buffer is
+  // flushed or the file is closed. (A backup taken for whole would otherwise
+  // replace the file it saved.)
+  if (std::ferror(in.get()) || std::fflush(out.get()) != 0) return false;
   return std::fclose(out.release()) == 0;
 }
 
