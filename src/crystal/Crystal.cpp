@@ -69,6 +69,29 @@ bool IsSameSite(const CCrystal& crystal, int k, int iAtomType, double x, double 
   return std::sqrt(crystal.GetDistance2(s.x, s.y, s.z, x, y, z)) < crystal.SameSiteTolerance;
 }
 
+// The number of asymmetric sites whose GetAtomTypeName equals name (ignoring
+// case). The names are compared once per atom type, not once per site: a
+// reader adding ten thousand atoms one by one would otherwise compare fifty
+// million names for every step of a trajectory.
+int CountAsymSitesNamed(const CCrystal& crystal, const std::string& name) {
+  // Per type: 1 when its name (its Label when the Name is empty) matches, 0
+  // when not, -1 when it has neither, so that its sites go by their own labels.
+  std::vector<signed char> match(static_cast<size_t>(std::max(crystal.nAtomTypes, 0)));
+  for (size_t t = 0; t < match.size(); ++t) {
+    const CAtomType& type = crystal.AtomTypes[t];
+    const std::string& typeName = type.Name.empty() ? type.Label : type.Name;
+    match[t] = typeName.empty() ? -1 : (EqualNoCase(typeName, name) ? 1 : 0);
+  }
+  int count = 0;
+  for (int i = 0; i < crystal.nAtomAsymSites; ++i) {
+    const CAtomSite& site = crystal.AtomAsymSites[i];
+    int m = (site.iAtomType >= 0 && site.iAtomType < crystal.nAtomTypes) ? match[site.iAtomType] : -1;
+    if (m < 0) m = EqualNoCase(site.Label, name) ? 1 : 0;
+    count += m;
+  }
+  return count;
+}
+
 }  // namespace
 
 CCrystal::CCrystal() {
@@ -286,40 +309,16 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
                               double y, double z, double fx, double fy, double fz) {
   AddAtomType(typeName, 0.0, true);
 
-  std::string siteLabel = label;
-  if (siteLabel.empty()) {
-    // The sites whose type name (the type's Name, else its Label, else the
-    // site's own Label) equals typeName. Each type is compared once, so that
-    // a step reader adding hundreds of unlabelled sites compares names only
-    // for sites without a named type.
-    const int nTypes = std::max(0, std::min(nAtomTypes, static_cast<int>(AtomTypes.size())));
-    std::vector<signed char> typeMatches(static_cast<size_t>(nTypes));  // 1, 0, or -1: compare the site's label
-    for (int t = 0; t < nTypes; ++t) {
-      const CAtomType& type = AtomTypes[t];
-      typeMatches[static_cast<size_t>(t)] =
-          type.Name.empty() && type.Label.empty()
-              ? -1
-              : (EqualNoCase(type.Name.empty() ? type.Label : type.Name, typeName) ? 1 : 0);
-    }
-    int count = 0;
-    const signed char* matches = typeMatches.data();
-    const CAtomSite* const sites = AtomAsymSites.data();
-    const int nSites = nAtomAsymSites;
-    for (int i = 0; i < nSites; ++i) {
-      const unsigned t = static_cast<unsigned>(sites[i].iAtomType);  // a negative index wraps beyond nTypes
-      const int match = t < static_cast<unsigned>(nTypes) ? matches[t] : -1;
-      if (match >= 0)
-        count += match;
-      else if (EqualNoCase(sites[i].Label, typeName))
-        ++count;
-    }
-    siteLabel = typeName + std::to_string(count + 1);
-  }
-
+  // A full table refuses the site before a label is made for it: the label
+  // would not be used, and counting the sites for every refused line of a
+  // file with millions of atoms would take hours.
   if (nAtomAsymSites >= nMaxAtomAsymSites) {
     std::printf("nAtomAsymSites [%d] exceeds maximum [%d].\n", nAtomAsymSites, nMaxAtomAsymSites);
     return nAtomAsymSites;
   }
+
+  std::string siteLabel = label;
+  if (siteLabel.empty()) siteLabel = typeName + std::to_string(CountAsymSitesNamed(*this, typeName) + 1);
 
   CAtomSite& site = AtomAsymSites[nAtomAsymSites];
   site = CAtomSite();
