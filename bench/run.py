@@ -211,7 +211,16 @@ def main():
     p.add_argument("--no-peers", action="store_true")
     p.add_argument("--only", default="", help="run only cases whose name contains this text")
     p.add_argument("--work", default="", help="scratch folder (default: DATA/run)")
+    p.add_argument("--smoke", action="store_true",
+                   help="write tiny inputs to a temporary folder, run every case once without peers, clean up")
     args = p.parse_args()
+    if args.smoke:
+        import tempfile
+        with tempfile.TemporaryDirectory(prefix="quorvel-bench-") as tmp:
+            subprocess.run([sys.executable, os.path.join(HERE, "generate.py"), "--small", "--out", tmp], check=True,
+                           stdout=subprocess.DEVNULL)
+            argv = [sys.argv[0], "--data", tmp, "--bin", args.bin, "--repeat", "1", "--no-peers"]
+            return subprocess.run([sys.executable] + argv).returncode
     data = os.path.abspath(args.data)
     binary = os.path.abspath(args.bin)
     work = os.path.abspath(args.work or os.path.join(data, "run"))

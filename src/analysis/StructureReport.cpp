@@ -61,11 +61,12 @@ int ShowCIFInf(const std::string& path, const std::string& /*unused*/) {
   // occupancy. A site without a type has no counter: it is listed (with its
   // label) but not counted, since the composition is given per type.
   std::vector<int> counts(static_cast<size_t>(crystal.nAtomTypes), 0);
-  if (GetOptionInt("ShowAllAtoms") != 0) std::printf("Atoms in unit cell:\n");
+  const bool bShowAllAtoms = GetOptionInt("ShowAllAtoms") != 0;
+  if (bShowAllAtoms) std::printf("Atoms in unit cell:\n");
   for (int i = 0; i < crystal.nAtomSites; ++i) {
     const CAtomSite& site = crystal.AtomSites[i];
     if (crystal.TypeOf(site)) ++counts[static_cast<size_t>(site.iAtomType)];
-    if (GetOptionInt("ShowAllAtoms") != 0) PrintSite(crystal, site);
+    if (bShowAllAtoms) PrintSite(crystal, site);
   }
 
   std::printf("Chemical composition:\n");

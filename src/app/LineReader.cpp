@@ -7,7 +7,6 @@
 namespace quorvel {
 
 namespace {
-constexpr size_t kChunk = 1 << 16;
 constexpr size_t kMaxPiece = LineReader::kLineBufferSize - 1;  // characters per fgets call
 }  // namespace
 
@@ -18,8 +17,9 @@ bool LineReader::Open(const std::string& path, Mode mode) {
   file_ = OpenFile(path, mode == kText ? "r" : "rb");
   if (!file_) return false;
   mode_ = mode;
-  // One byte beyond the data for the terminator of the last piece.
-  buffer_.resize(kChunk + kWindow + 1);
+  // One byte beyond the data for the terminator of the last piece. The
+  // buffer is kept from one file to the next and never needs clearing.
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
   begin_ = end_ = 0;
   eof_ = false;
   consumed_ = 0;
@@ -51,12 +51,12 @@ void LineReader::RestoreBorrowedByte() {
 bool LineReader::Fill() {
   if (end_ - begin_ >= kWindow || eof_) return end_ > begin_;
   if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
   }
   while (!eof_ && end_ - begin_ < kWindow) {
-    size_t n = std::fread(buffer_.data() + end_, 1, buffer_.size() - 1 - end_, file_);
+    size_t n = std::fread(buffer_.get() + end_, 1, kBufferSize - 1 - end_, file_);
     end_ += n;
     if (n == 0) eof_ = true;
   }
@@ -69,7 +69,7 @@ bool LineReader::ReadLine() {
   empty_[0] = '\0';
   length_ = 0;
   if (!file_ || !Fill()) return false;
-  char* raw = buffer_.data() + begin_;
+  char* raw = buffer_.get() + begin_;
   size_t available = end_ - begin_;
   size_t window = available < kWindow ? available : kWindow;
   const char* lf = static_cast<const char*>(std::memchr(raw, '\n', window));
@@ -149,7 +149,7 @@ bool LineReader::ReadLineContaining(const char* const* needles, int n) {
     line_ = empty_;
     length_ = 0;
     if (!file_ || !Fill()) return false;
-    const char* raw = buffer_.data() + begin_;
+    const char* raw = buffer_.get() + begin_;
     const size_t available = end_ - begin_;
     const char* first = nullptr;
     for (int i = 0; i < n; ++i) {

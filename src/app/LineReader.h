@@ -3,8 +3,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace quorvel {
 
@@ -66,7 +66,8 @@ class LineReader {
   // The file's bytes, read in large chunks. A line is delivered where it
   // lies in this buffer, without copying: its terminator takes the place of
   // the byte after it, which is put back before the next read.
-  std::vector<char> buffer_;
+  static constexpr size_t kBufferSize = (1 << 16) + kWindow + 1;  // 64 KB read at a time
+  std::unique_ptr<char[]> buffer_;
   size_t begin_ = 0, end_ = 0;
   bool eof_ = false;
   long long consumed_ = 0;

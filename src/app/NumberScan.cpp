@@ -43,6 +43,7 @@ constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8
 // so one multiplication or division rounds exactly as strtod does. Anything
 // else (more digits, larger powers, hexadecimal, inf, nan) is left to strtod.
 bool ScanPlainDecimal(const char* p, double& value, const char*& end) {
+  while (*p == ' ') ++p;  // the blanks between columns, then any other white space
   while (IsScanSpace(*p)) ++p;
   const bool negative = *p == '-';
   if (*p == '+' || *p == '-') ++p;

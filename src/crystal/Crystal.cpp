@@ -69,6 +69,29 @@ bool IsSameSite(const CCrystal& crystal, int k, int iAtomType, double x, double 
   return std::sqrt(crystal.GetDistance2(s.x, s.y, s.z, x, y, z)) < crystal.SameSiteTolerance;
 }
 
+// The number of asymmetric sites whose GetAtomTypeName equals name (ignoring
+// case). The names are compared once per atom type, not once per site: a
+// reader adding ten thousand atoms one by one would otherwise compare fifty
+// million names for every step of a trajectory.
+int CountAsymSitesNamed(const CCrystal& crystal, const std::string& name) {
+  // Per type: 1 when its name (its Label when the Name is empty) matches, 0
+  // when not, -1 when it has neither, so that its sites go by their own labels.
+  std::vector<signed char> match(static_cast<size_t>(std::max(crystal.nAtomTypes, 0)));
+  for (size_t t = 0; t < match.size(); ++t) {
+    const CAtomType& type = crystal.AtomTypes[t];
+    const std::string& typeName = type.Name.empty() ? type.Label : type.Name;
+    match[t] = typeName.empty() ? -1 : (EqualNoCase(typeName, name) ? 1 : 0);
+  }
+  int count = 0;
+  for (int i = 0; i < crystal.nAtomAsymSites; ++i) {
+    const CAtomSite& site = crystal.AtomAsymSites[i];
+    int m = (site.iAtomType >= 0 && site.iAtomType < crystal.nAtomTypes) ? match[site.iAtomType] : -1;
+    if (m < 0) m = EqualNoCase(site.Label, name) ? 1 : 0;
+    count += m;
+  }
+  return count;
+}
+
 }  // namespace
 
 CCrystal::CCrystal() {
@@ -295,34 +318,7 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
   }
 
   std::string siteLabel = label;
-  if (siteLabel.empty()) {
-    // The sites whose type name (the type's Name, else its Label, else the
-    // site's own Label) equals typeName. Each type is compared once, so that
-    // a step reader adding hundreds of unlabelled sites compares names only
-    // for sites without a named type.
-    const int nTypes = std::max(0, std::min(nAtomTypes, static_cast<int>(AtomTypes.size())));
-    std::vector<signed char> typeMatches(static_cast<size_t>(nTypes));  // 1, 0, or -1: compare the site's label
-    for (int t = 0; t < nTypes; ++t) {
-      const CAtomType& type = AtomTypes[t];
-      typeMatches[static_cast<size_t>(t)] =
-          type.Name.empty() && type.Label.empty()
-              ? -1
-              : (EqualNoCase(type.Name.empty() ? type.Label : type.Name, typeName) ? 1 : 0);
-    }
-    int count = 0;
-    const signed char* matches = typeMatches.data();
-    const CAtomSite* const sites = AtomAsymSites.data();
-    const int nSites = nAtomAsymSites;
-    for (int i = 0; i < nSites; ++i) {
-      const unsigned t = static_cast<unsigned>(sites[i].iAtomType);  // a negative index wraps beyond nTypes
-      const int match = t < static_cast<unsigned>(nTypes) ? matches[t] : -1;
-      if (match >= 0)
-        count += match;
-      else if (EqualNoCase(sites[i].Label, typeName))
-        ++count;
-    }
-    siteLabel = typeName + std::to_string(count + 1);
-  }
+  if (siteLabel.empty()) siteLabel = typeName + std::to_string(CountAsymSitesNamed(*this, typeName) + 1);
 
   CAtomSite& site = AtomAsymSites[nAtomAsymSites];
   site = CAtomSite();
@@ -398,9 +394,9 @@ namespace {
 
 // Finds, for the expansion, the same site as the literal scan of
 // FindAtomSite, without visiting every site made so far. The cell [0,1)^3 is
-// cut into bins at least as wide (in fractional units) as the largest
-// fractional offset a distance below the tolerance allows along that axis, so
-// every site that can match lies in the query's bin or a neighbouring one.
+// cut into bins wider (in fractional units) than the largest fractional
+// offset a distance below the tolerance allows along that axis, so every
+// site that can match lies in the bins within that offset of the query.
 // The candidates are tested with the same distance test as the scan and the
 // lowest matching index is returned, which is the site the scan would find.
 // When the metric is not positive definite or badly conditioned, distances
@@ -425,11 +421,20 @@ class CSiteGrid {
     double traceInv = inv[0] + inv[1] + inv[2];
     // Rounding in the distance is harmless only for a reasonably shaped cell.
     if (!(inv[0] > 0 && inv[1] > 0 && inv[2] > 0) || !(trace * traceInv < 1e8)) return;
+    // About as many bins as the unit cell can hold sites: more would only
+    // cost memory to set up.
+    int maxBins = 1;
+    while ((maxBins + 1) * (maxBins + 1) * (maxBins + 1) <= std::max(crystal.nMaxAtomSites, 8) && maxBins < kMaxBins)
+      ++maxBins;
     for (int i = 0; i < 3; ++i) {
-      // Four times the bound leaves ample room for rounding.
+      // A query looks at the bins within twice the bound of its position,
+      // usually one, two where it lies near a bin's edge; bins four times the
+      // bound wide keep that range within the neighbouring bins. Both leave
+      // ample room for rounding.
+      reach_[i] = 2.0 * tol * std::sqrt(inv[i]);
       double width = 4.0 * tol * std::sqrt(inv[i]);
       double n = std::floor(1.0 / width);
-      bins_[i] = n >= kMaxBins ? kMaxBins : (n >= 1 ? static_cast<int>(n) : 1);
+      bins_[i] = n >= maxBins ? maxBins : (n >= 1 ? static_cast<int>(n) : 1);
     }
     cells_.resize(static_cast<size_t>(bins_[0]) * bins_[1] * bins_[2]);
     usable_ = true;
@@ -439,11 +444,11 @@ class CSiteGrid {
     if (!usable_) return crystal_.FindAtomSite(iAtomType, x, y, z);
     // A position that is not finite is at no finite distance from anything.
     if (!AllFinite(x, y, z)) return -1;
-    int bx = Bin(0, x), by = Bin(1, y), bz = Bin(2, z);
     int best = -1;
-    for (int ix = std::max(0, bx - 1); ix <= std::min(bins_[0] - 1, bx + 1); ++ix)
-      for (int iy = std::max(0, by - 1); iy <= std::min(bins_[1] - 1, by + 1); ++iy)
-        for (int iz = std::max(0, bz - 1); iz <= std::min(bins_[2] - 1, bz + 1); ++iz)
+    const int x1 = Bin(0, x + reach_[0]), y1 = Bin(1, y + reach_[1]), z1 = Bin(2, z + reach_[2]);
+    for (int ix = Bin(0, x - reach_[0]); ix <= x1; ++ix)
+      for (int iy = Bin(1, y - reach_[1]); iy <= y1; ++iy)
+        for (int iz = Bin(2, z - reach_[2]); iz <= z1; ++iz)
           for (int k : cells_[Index(ix, iy, iz)]) {
             if (best >= 0 && k >= best) break;  // each bin lists its sites in ascending order
             if (IsSameSite(crystal_, k, iAtomType, x, y, z)) best = k;
@@ -475,6 +480,7 @@ class CSiteGrid {
   const CCrystal& crystal_;
   bool usable_ = false;
   int bins_[3] = {1, 1, 1};
+  double reach_[3] = {0, 0, 0};
   std::vector<std::vector<int>> cells_;
 };
 

@@ -28,12 +28,18 @@ void WriteVectorLines(std::FILE* file, const CCrystal& crystal) {
                 crystal.LatticeVector[i][1] * 10.0, crystal.LatticeVector[i][2] * 10.0);
 }
 
+// Binary mode, so that every line ends with a single line feed on every
+// platform; a trajectory of many megabytes goes out in 64 KB writes.
+std::FILE* OpenXSFStream(const std::string& path) {
+  std::FILE* file = OpenFile(path, "wb");
+  if (file) std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
+  return file;
+}
+
 }  // namespace
 
-// Binary mode, so that every line ends with a single line feed on every
-// platform.
 std::FILE* CreateXSFFile(const std::string& path, int nFrames) {
-  std::FILE* file = OpenFile(path, "wb");
+  std::FILE* file = OpenXSFStream(path);
   if (!file) return nullptr;
   std::fprintf(file, "ANIMSTEPS %d\n", nFrames);
   std::fprintf(file, "CRYSTAL\n");
@@ -50,7 +56,7 @@ CXSFTrajectory::CXSFTrajectory(int nStepsInFile, bool bLastStepReplaces) : nStep
 }
 
 std::FILE* CXSFTrajectory::Create(const std::string& path) const {
-  return nStep > 0 ? CreateXSFFile(path, nOutput) : OpenFile(path, "wb");
+  return nStep > 0 ? CreateXSFFile(path, nOutput) : OpenXSFStream(path);
 }
 
 void CXSFTrajectory::WriteStep(std::FILE* file, int step, const CCrystal& crystal) {
