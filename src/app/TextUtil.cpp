@@ -164,17 +164,22 @@ bool CopyFileContents(const std::string& source, const std::string& destination)
   if (EqualNoCase(source, destination)) return true;
   FilePtr in = OpenFilePtr(source, "rb");
   if (!in) return false;
+  // The first block is read before the destination is touched, so that a
+  // source that cannot be read at all (a directory) leaves an earlier copy
+  // as it was.
+  char buffer[1 << 15];
+  size_t n = std::fread(buffer, 1, sizeof buffer, in.get());
+  if (std::ferror(in.get())) return false;
   FilePtr out = OpenFilePtr(destination, "wb");
   if (!out) return false;
-  char buffer[1 << 15];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0) {
+  while (n > 0) {
     if (std::fwrite(buffer, 1, n, out.get()) != n) return false;
+    n = std::fread(buffer, 1, sizeof buffer, in.get());
   }
   // The copy is whole only when the source was read to its end and every
-  // byte reached the disk: a full disk may show only when the last buffer
-  // is flushed or the file is closed. (A backup that is taken for whole
-  // would otherwise replace the file it saved.)
+  // byte reached the disk: a full disk may show only when the last buffer is
+  // flushed or the file is closed. (A backup taken for whole would otherwise
+  // replace the file it saved.)
   if (std::ferror(in.get()) || std::fflush(out.get()) != 0) return false;
   return std::fclose(out.release()) == 0;
 }

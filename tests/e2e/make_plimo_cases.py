@@ -41,6 +41,12 @@ def write_case(action, name, args, stdout, inputs, outputs, exit_code=None):
             f.write("%d\n" % exit_code)
 
 
+# Files that an earlier run left beside the inputs: a failed run must leave
+# them as they were (the runner checks that every input is unchanged).
+EARLIER_CIF = "data_earlier\n_chemical_name_systematic 'from an earlier run'\n"
+EARLIER_XSF = "ANIMSTEPS 1\nCRYSTAL\n\nPRIMVEC 1\n"
+
+
 def program_stdout(args, announcement, body):
     s = "\n" + "=" * 51 + "\n      File Converter for MD/ab-initio programs\n" + "=" * 51 + "\n\n"
     for a in args:
@@ -480,15 +486,18 @@ def conv_f09p_special_cases():
                {"empty.xsf": "ANIMSTEPS 0\nCRYSTAL\n\n", "empty-initial.cif": cif_text(Structure()),
                 "empty-final.cif": cif_text(final)})
 
-    # FILE09V missing: the conversion stops before writing anything.
+    # FILE09V missing: the conversion stops before writing anything, and the
+    # outputs of an earlier run stay as they were.
     args = ["--DBDir={TESTDB}", "--Action=ConvF09p", "lost.f9p"]
     body = ("\nInput file  : lost.f9p\nFILE05 file : lost.f05\nFILE07 file : lost.f07\n"
             "FILE09P file: lost.f9p\nFILE09V file: lost.f9v\nXSF file    : lost.xsf\n\n"
             "nAtomSites: 9  nAtomType: 2\nnStep: 4\nxFactor: 0.000111111\nnOutputInterval: 1\nnOutput: 4\n"
             "For averaged crystal structure: use steps in 1 - 4\nCan not read [lost.f9v].\n")
-    write_case("ConvF09p", "missing_file09v", args,
+    write_case("ConvF09p", "missing_file09v_keeps_earlier_outputs", args,
                program_stdout(args, "Convert F09p/F09v/F05 Files to XSF / CIF files.\n", body),
-               {"lost.f05": "MD  run\n", "lost.f07": run.file07(False, 2), "lost.f9p": run.file09p()}, {})
+               {"lost.f05": "MD  run\n", "lost.f07": run.file07(False, 2), "lost.f9p": run.file09p(),
+                "lost.xsf": EARLIER_XSF, "lost-initial.cif": EARLIER_CIF, "lost-final.cif": EARLIER_CIF,
+                "lost-averaged.cif": EARLIER_CIF}, {})
 
     # A FILE07 whose type counts (3 + 5) disagree with its 9 atoms: the
     # structure is refused and the run goes on with an empty one, each frame
@@ -614,14 +623,20 @@ def update_file05_cases():
                 {}, text="\r\n".join(short) + "\r\n", expected="\n".join(expected) + "\n")
 
     for name, input_name, options, output_name, message in (
-            ("missing_input", "gone.f05", [("sn", "2")], "gone-002.f05", "Can not read gone.f05.\n"),
+            ("missing_input_keeps_earlier_output", "gone.f05", [("sn", "2")], "gone-002.f05",
+             "Can not read gone.f05.\n"),
             ("sn_naming_the_input", "run-005.f05", [("sn", "5")], "run-005.f05",
              "Can not write to run-005.f05: it is the input file.\n")):
         args = ["--DBDir={TESTDB}", "--Action=UpdateFILE05", input_name] + ["--%s=%s" % kv for kv in options]
         sn = int(dict(options)["sn"])
         body = ("Update [%s] to [%s].\nnCycle: 0\nNextTempeature: -1e+50 K\nTempeatureRate: -1e+50 K / 1 step\n"
                 "NextPressure  : -1e+50 GPa\nSequential N  : %d\n" % (input_name, output_name, sn)) + message
-        inputs = {} if name == "missing_input" else {input_name: "\n".join(FILE05_LINES) + "\n"}
+        # Without its input the run writes nothing: an output of that name
+        # from an earlier run stays as it was.
+        if name == "missing_input_keeps_earlier_output":
+            inputs = {output_name: "MD   the next input made by an earlier run\n"}
+        else:
+            inputs = {input_name: "\n".join(FILE05_LINES) + "\n"}
         write_case("UpdateFILE05", name, args,
                    program_stdout(args, "Update Input .f05 file with sn=%d.\n" % sn, body), inputs, {})
 
@@ -801,11 +816,18 @@ def add_history_cases():
     history_case("no_time_step_line", "notime.f06", "notime.csv", "notime.csv", "notime-History2.csv", run3, -3,
                  no_time_line=True)
 
+    # Without its log the run adds nothing: the tables of earlier runs are read
+    # for their offsets (step 120, 240 fs) and stay as they were.
     args = ["--DBDir={TESTDB}", "--Action=AddHistoryCSV", "gone.f06"]
     body = ("Input .f06 File  : gone.f06\nHistory CSV  File: gone-History.csv\nHistory2 CSV File: gone-History2.csv\n"
-            "nOutputInterval: 1\nError: Can not read [gone.f06].\n")
-    write_case("AddHistoryCSV", "missing_input", args,
-               program_stdout(args, "Make History CSV File from Input .f06 file.\n", body), {}, {})
+            "nOutputInterval: 1\nStepOffset: 120\nTimeOffset: 240 fs\nError: Can not read [gone.f06].\n")
+    earlier = {"gone-History.csv": HISTORY_HEADER + "120,240,339.9,-0.0567,0.64,-0.79,-18,-0.83,0.61,1.48,-99137.4,"
+                                                    "2429.67,123.46,448.59,-96103.7,2.6473\n",
+               "gone-History2.csv": "sn,time(fs),Temp(K),a(A),b(A),c(A),alpha,beta,gamma,U,E,K,PV,H\n"
+                                    "120,240,339.9,4.915,4.9159,5.397,90,89.99,120,-98845.4,-98380.1,473.3,10.203,"
+                                    "-98370\n"}
+    write_case("AddHistoryCSV", "missing_input_keeps_earlier_tables", args,
+               program_stdout(args, "Make History CSV File from Input .f06 file.\n", body), earlier, {})
 
     args = ["--DBDir={TESTDB}", "--Action=addhistorycsv"]
     body = ("Input .f06 File  : \nHistory CSV  File: -History.csv\nHistory2 CSV File: -History2.csv\n"

@@ -132,13 +132,15 @@ def make_xsf(files, args):
     return "".join(log), {xsf: text}
 
 
-def write_case(action, case, files, args, simulate, exit_code=None):
+def write_case(action, case, files, args, simulate, exit_code=None, earlier=None):
+    """earlier: files that an earlier run left in the run directory; the run
+    does not read them, and the runner checks that they stay as they were."""
     folder = os.path.join(E2E, action, case)
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     with open(os.path.join(folder, "args"), "w") as fh:
         fh.write("".join(a + "\n" for a in args))
-    for name, content in files.items():
+    for name, content in list(files.items()) + list((earlier or {}).items()):
         path = os.path.join(folder, "in", name)
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "w", newline="\n") as fh:
@@ -235,12 +237,19 @@ def poscar_initial_precedence():
     write_case("VASPConvCONTCAR", "poscar_initial_precedence", files, args, conv_contcar)
 
 
+EARLIER_CIF = "data_earlier\n_chemical_name_systematic 'from an earlier run'\n"
+
+
 def missing_poscar_and_potcar():
     contcar = ref.poscar_text("Lonely CONTCAR", 1.0, [[3.1, 0, 0], [0, 3.2, 0], [0, 0, 3.3]], [1],
                               [[0.1, 0.2, 0.3]], contcar_layout=True)
     files = {"run/CONTCAR": contcar}
     args = ["--DBDir={TESTDB}", "--Action=VASPConvCONTCAR", "run/CONTCAR"]
-    write_case("VASPConvCONTCAR", "missing_poscar_and_potcar", files, args, conv_contcar)
+    # Only the final structure can be written (named after the missing
+    # title); the CIF files of an earlier run stay as they were.
+    earlier = {"run/SiC-initial.cif": EARLIER_CIF, "run/SiC-final.cif": EARLIER_CIF}
+    write_case("VASPConvCONTCAR", "missing_poscar_and_potcar_keeps_earlier_outputs", files, args, conv_contcar,
+               earlier=earlier)
 
 
 def counts_disagree_with_atom_lines():
@@ -285,7 +294,7 @@ def relaxation(base_cell, frac0, nsteps, turn, seed):
 
 
 def xsf_run(case, titles, counts, elements, base_cell, frac0, nsteps, args, incar, version=5, seed=1,
-            truncate_last_after=None, poscar_counts=None, outcar=True):
+            truncate_last_after=None, poscar_counts=None, outcar=True, earlier=None):
     steps = relaxation(base_cell, frac0, nsteps, (23.0, -31.0, 52.0), seed)
     cell0 = steps[0][0]
     poscar = ref.poscar_text("%s run" % "".join(elements), 1.0, cell0, poscar_counts or counts,
@@ -295,7 +304,7 @@ def xsf_run(case, titles, counts, elements, base_cell, frac0, nsteps, args, inca
         files["run/INCAR"] = incar
     if outcar:
         files["run/OUTCAR"] = ref.outcar_text(titles, counts, steps, version, truncate_last_after)
-    write_case("VASPMakeXSF", case, files, args, make_xsf)
+    write_case("VASPMakeXSF", case, files, args, make_xsf, earlier=earlier)
 
 
 TRICLINIC = [[4.71, 0.0, 0.0], [-0.83, 4.52, 0.0], [0.61, -0.47, 3.08]]
@@ -320,9 +329,12 @@ def xsf_cases():
             [[4.21, 0.0, 0.0], [0.37, 4.18, 0.0], [-0.29, 0.44, 4.26]], mgo_frac, 2,
             ["--DBDir={TESTDB}", "--Action=VASPMakeXSF", "run/OUTCAR"], "SYSTEM = MgO\n", version=5, seed=9,
             poscar_counts=[3, 2])
-    xsf_run("missing_incar_and_outcar", mg_o, [2, 2], ["Mg", "O"],
+    # No OUTCAR: nothing is written, and the XSF file of an earlier run under
+    # the name the missing INCAR leaves (OUTCAR.xsf) stays as it was.
+    xsf_run("missing_incar_and_outcar_keeps_earlier_output", mg_o, [2, 2], ["Mg", "O"],
             [[4.21, 0.0, 0.0], [0.37, 4.18, 0.0], [-0.29, 0.44, 4.26]], mgo_frac, 1,
-            ["--DBDir={TESTDB}", "--Action=VASPMakeXSF", "run/POSCAR"], None, outcar=False)
+            ["--DBDir={TESTDB}", "--Action=VASPMakeXSF", "run/POSCAR"], None, outcar=False,
+            earlier={"run/OUTCAR.xsf": "ANIMSTEPS 1\nCRYSTAL\n\nPRIMVEC 1\n"})
 
     # A static run: OUTCAR without any ionic step table.
     steps = relaxation([[4.21, 0.0, 0.0], [0.37, 4.18, 0.0], [-0.29, 0.44, 4.26]], mgo_frac, 1, (0, 0, 0), 11)

@@ -224,6 +224,13 @@ int WIENMakeCIFFromStruct(const std::string& path, const std::string& /*unused*/
   CWIEN::ReadCrystalStructure(path, crystal);
   std::string cifPath = path;
   ReplaceExtension(cifPath, "cif");
+  // A structure file whose own extension is cif would be replaced by its
+  // conversion.
+  if (cifPath == path) {
+    std::printf("Error in WIENMakeCIFFromStruct: The CIF file [%s] would replace the structure file.\n",
+                cifPath.c_str());
+    return -1;
+  }
   std::printf("Create CIF file: %s\n", cifPath.c_str());
   WriteCIF(crystal, cifPath);
   return 1;

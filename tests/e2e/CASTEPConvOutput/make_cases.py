@@ -207,10 +207,17 @@ def castep_geometry(start, steps, final=True, fixed_cell=False):
 # ---------------------------------------------------------------- expected results
 
 
-def run(case, argument, options, text, start, steps, rdf=None):
+# What an earlier run left: a failed run leaves it as it was (the runner
+# checks every input).
+EARLIER_CIF = "data_earlier\n_chemical_name_systematic 'from an earlier run'\n"
+EARLIER_XSF = "ANIMSTEPS 1\nCRYSTAL\n\nPRIMVEC 1\n"
+
+
+def run(case, argument, options, text, start, steps, rdf=None, earlier=None):
     """Builds a case: the program's run worked out step by step. start is
     (cell, atoms); steps lists for every force block its forces, and the cell
-    and atoms printed after it ("cell" absent: no cell block)."""
+    and atoms printed after it ("cell" absent: no cell block). earlier: files
+    of an earlier run beside the inputs."""
     args = ["--DBDir={TESTDB}", "--Action=CASTEPConvOutput"] + options + [argument]
     opts = dict(o[2:].split("=", 1) for o in options)
     base = argument.rsplit(".", 1)[0] if "." in argument else argument
@@ -227,9 +234,10 @@ def run(case, argument, options, text, start, steps, rdf=None):
     n_output = int((n_step - 1) / interval) + 1
     if text is None:
         stdout += "Can not read [%s].\n" % castep_name
-        F.write_case(os.path.join(HERE, case), args, {}, stdout + F.FINISH, {})
+        F.write_case(os.path.join(HERE, case), args, dict(earlier or {}), stdout + F.FINISH, {})
         return
-    inputs = {castep_name: text}
+    inputs = dict(earlier or {})
+    inputs[castep_name] = text
     outputs = {}
 
     def printed_cell(cell):
@@ -352,7 +360,11 @@ def main():
     text = banner() + cell_block(si_cell, True) + atom_table(si8, True)
     run("no_force_block", "si8.castep", [], text, (si_cell, si8), [])
 
-    run("missing_file", "missing.castep", [], None, None, None)
+    # No file: nothing is written, and the outputs of an earlier run stay as
+    # they were.
+    run("missing_file_keeps_earlier_outputs", "missing.castep", [], None, None, None,
+        earlier={"missing.xsf": EARLIER_XSF, "missing-initial.cif": EARLIER_CIF,
+                 "missing-final.cif": EARLIER_CIF, "missing.car.new": "!BIOSYM archive 3\n"})
 
 
 if __name__ == "__main__":

@@ -320,6 +320,13 @@ def main():
         args, body, files = distance_case(st, cif, outname, rmax, rmin, extra)
         write_case("CalDistance", case, args, frame(args, dist_line, read_structure_lines(st, cif) + body),
                    {cif: st.cif_text()}, files)
+    # The listing named like the CIF file: the structure is read, and the
+    # file it was read from is not replaced.
+    cif = rutile.name + ".cif"
+    args = ["--Action=CalDistance", "--DBDir={TESTDB}", "--MaximumDistance=2.2", "--MinimumDistance=1.0", cif, cif]
+    write_case("CalDistance", "output_named_like_its_cif_file", args,
+               frame(args, dist_line, read_structure_lines(rutile, cif) + "Error in CalDistance: The distance listing "
+                     "[%s] would replace the CIF file.\n" % cif), {cif: rutile.cif_text()}, {})
 
     # Refused and failing requests: the messages of this program's own
     # decisions (table and search limits) and of an unreadable file, which
@@ -342,10 +349,19 @@ def main():
                      + "Lattice parameters: 0.564 0.564 0.564  90 90 90\nMaximumDistance: 5 A\n"
                      "  Lattice Range: 1 1 1\nError: Can not write to [].\n"),
                {cif: nacl.cif_text()}, {})
+    # Without its CIF file a run writes nothing: the tables and the listing
+    # of an earlier run stay as they were.
+    earlier = {"CalRDF": ("missing_cif_keeps_earlier_tables",
+                          {"Na-Cl-RDF.csv": "r(A),RDF(Na-Cl),RCN(Na-Cl)\n0,0,0\n2.82,6,6\n"}),
+               "CalDistance": ("missing_cif_keeps_earlier_listing",
+                               {"d.txt": "  Na -   Cl             2.82 A  F(0.0000 0.0000 0.0000)-(0.5000 0.0000 "
+                                         "0.0000) R( 0.000  0.000  0.000)A-( 2.820  0.000  0.000)A\n"})}
     for action, line in [("CalRDF", rdf_line), ("CalDistance", dist_line)]:
         args = ["--Action=" + action, "--DBDir={TESTDB}", "missing.cif", "d.txt"]
-        write_case(action, "missing_cif", args,
-                   frame(args, line, "CIF File: missing.cif\nError in CalRDF: Can not read [missing.cif].\n"), {}, {})
+        case, files = earlier[action]
+        write_case(action, case, args,
+                   frame(args, line, "CIF File: missing.cif\nError in CalRDF: Can not read [missing.cif].\n"), files,
+                   {})
 
 
 if __name__ == "__main__":

@@ -215,9 +215,14 @@ def conversion_case(name, path, text, dbdir_arg, dbdir_shown, spgra, extra_input
     cr = gulp_read(text, spgra, msgs)
     cif_path = path.rsplit(".", 1)[0] + ".cif"
     stdout = run_header(args, dbdir_shown) + "glp file: %s\n" % path + "".join(msgs)
-    stdout += "Create CIF file: %s\n" % cif_path + FINISH
     inputs = {path: text}
     inputs.update(extra_inputs or {})
+    if cif_path == path:
+        # An input named like its CIF file is read, but never replaced.
+        stdout += "Error in GULPMakeCIFFromInput: The CIF file [%s] would replace the input file.\n" % path + FINISH
+        write_case(name, args, inputs, stdout, {})
+        return
+    stdout += "Create CIF file: %s\n" % cif_path + FINISH
     write_case(name, args, inputs, stdout, {cif_path: cif(cr)})
 
 
@@ -287,6 +292,8 @@ def main():
     conversion_case("mgo_written_by_ase", "mgo.gin", MGO_BY_ASE, "--DBDir=" + testdb, testdb, TESTDB_SPGRA)
     conversion_case("corundum_shipped_database", "corundum.gin", CORUNDUM, None, "{BIN}", SHIPPED_SPGRA)
     conversion_case("labels_and_keywords", "sub/labels.gin", LABELS, "--DBDir=" + testdb, testdb, TESTDB_SPGRA)
+    conversion_case("input_named_like_its_cif_file", "mgo.cif", MGO_BY_ASE, "--DBDir=" + testdb, testdb,
+                    TESTDB_SPGRA)
 
     # No file name: the reader's message, then the CIF of the empty crystal.
     args = ["--DBDir=" + testdb, "--Action=gulpmakeciffrominput"]

@@ -195,8 +195,15 @@ def updated_input(text, cr):
     return "".join(out)
 
 
-def run(case, argument, options, inp, title, cell, species, atoms, steps, out_text, rdf=None):
-    """Builds a case: the program's run worked out step by step."""
+# What an earlier run left: a failed run leaves it as it was (the runner
+# checks every input).
+EARLIER_CIF = "data_earlier\n_chemical_name_systematic 'from an earlier run'\n"
+EARLIER_XSF = "ANIMSTEPS 1\nCRYSTAL\n\nPRIMVEC 1\n"
+
+
+def run(case, argument, options, inp, title, cell, species, atoms, steps, out_text, rdf=None, earlier=None):
+    """Builds a case: the program's run worked out step by step. earlier:
+    files of an earlier run beside the inputs."""
     # The values as the files print them.
     cell = tuple(float("%.5f" % v) for v in cell)
     atoms = [(sp, float("%.8f" % x), float("%.8f" % y), float("%.8f" % z)) for sp, x, y, z in atoms]
@@ -209,7 +216,7 @@ def run(case, argument, options, inp, title, cell, species, atoms, steps, out_te
     inp_name, xsf_name = base + ".inp", base + ".xsf"
     stdout = F.frame_banner(args) + "Make XSF file from PWScf Output.\n"
     stdout += "\nInput file  : %s\nOutput file : %s\nXSF file    : %s\n" % (inp_name, argument, xsf_name)
-    inputs, outputs = {}, {}
+    inputs, outputs = dict(earlier or {}), {}
     messages = []
     if inp is not None:
         inputs[inp_name] = inp
@@ -233,6 +240,11 @@ def run(case, argument, options, inp, title, cell, species, atoms, steps, out_te
         F.write_case(os.path.join(HERE, case), args, inputs, stdout + F.FINISH, {})
         return
     inputs[argument] = out_text
+    if xsf_name == argument:
+        # An output file named like its XSF file is read, but never replaced.
+        stdout += "Error in PWScfConvOutput: The XSF file [%s] would replace the output file.\n" % argument
+        F.write_case(os.path.join(HERE, case), args, inputs, stdout + F.FINISH, {})
+        return
     n_atoms = len(cr.sites)
     xsf = F.xsf_header(n_output) if n_step > 0 else ""
     initial = F.Crystal()
@@ -308,11 +320,18 @@ def main():
     # coordinates block of the relaxation.
     run("relax_quartz_every_second_step", "quartz.out", ["--nOutputInterval=2"], inp, title, QUARTZ_CELL,
         QUARTZ_SPECIES, QUARTZ, steps, out)
-    # The output file is missing: counts with no step, then the message.
-    run("missing_output_file", "run1.out", [], inp, title, QUARTZ_CELL, QUARTZ_SPECIES, QUARTZ, steps, None)
-    # The input file is missing: the run goes on with an empty crystal.
-    run("missing_input_file", "quartz.out", ["--nLastStep=1"], None, title, QUARTZ_CELL, QUARTZ_SPECIES, QUARTZ,
-        steps, out)
+    # The output file is missing: counts with no step, then the message; the
+    # outputs of an earlier run stay as they were.
+    run("missing_output_file_keeps_earlier_outputs", "run1.out", [], inp, title, QUARTZ_CELL, QUARTZ_SPECIES, QUARTZ,
+        steps, None, earlier={"run1.xsf": EARLIER_XSF, "run1-initial.cif": EARLIER_CIF,
+                              "run1-final.cif": EARLIER_CIF, "run1.inp.new": " &CONTROL\n /\n"})
+    # The input file is missing: the run goes on with an empty crystal, and
+    # the update fails before it touches the updated input of an earlier run.
+    run("missing_input_file_keeps_earlier_update", "quartz.out", ["--nLastStep=1"], None, title, QUARTZ_CELL,
+        QUARTZ_SPECIES, QUARTZ, steps, out, earlier={"quartz.inp.new": " &CONTROL\n /\n"})
+    # The output file named like its XSF file: counted, then refused.
+    run("output_named_like_its_xsf_file", "quartz.xsf", ["--nOutputInterval=2"], inp, title, QUARTZ_CELL,
+        QUARTZ_SPECIES, QUARTZ, steps, out)
     # An SCF run prints no positions: no step, an empty XSF file, an initial
     # structure without atoms, and the input structure as the final one.
     scf = pw_output(QUARTZ_CELL, QUARTZ_SPECIES, QUARTZ, [], "scf", quartz_steps(1)[0]["forces"])

@@ -587,20 +587,36 @@ def gan_case():
     write_case("coordinate_update_rotated_cell", args, {arg: log}, "".join(out) + FINISH, outputs)
 
 
+EARLIER_CIF = "data_earlier\n_chemical_name_systematic 'from an earlier run'\n"
+EARLIER_XSF = "ANIMSTEPS 1\nCRYSTAL\n\nPRIMVEC 1\n"
+
+
+def earlier_outputs(base, update):
+    """The outputs that an earlier run of the conversion left: a failed run
+    leaves them as they were (the runner checks every input)."""
+    return {base + ".xsf": EARLIER_XSF, base + "-initial.cif": EARLIER_CIF, base + "-final.cif": EARLIER_CIF,
+            update: "earlier update\n"}
+
+
 def failure_cases():
-    # No log: the names, then the message; nothing is written.
+    # No log: the names, then the message; nothing is written, and the
+    # outputs of an earlier run stay as they were.
     args = ["--DBDir={TESTDB}", "--Action=TranSIESTAConvOutput", "dir.v2/missing.out"]
     out = run_header(args) + "\nATK file    : dir.v2/missing.atk\nOutput file : dir.v2/missing.out\n"
     out += "XSF file    : dir.v2/missing.xsf\nCan not read [dir.v2/missing.out].\n" + FINISH
-    write_case("missing_log", args, {}, out, {})
+    write_case("missing_log_keeps_earlier_outputs", args, earlier_outputs("dir.v2/missing", "dir.v2/missing.atk.new"),
+               out, {})
 
     # A log without any cell (here: a truncated log that ends inside the
-    # input echo) converts nothing and makes no file.
+    # input echo) converts nothing and makes no file: the outputs of an
+    # earlier run stay as they were.
     log = log_header("cut") + "%block Bulk::AtomList\n  Si  0.0 0.0 0.0\n"
     args = ["--DBDir={TESTDB}", "--Action=TranSIESTAConvOutput", "cut.out"]
     out = run_header(args) + "\nATK file    : cut.atk\nOutput file : cut.out\nXSF file    : cut.xsf\n"
     out += "Error in TranSIESTAConvOutput: No UnitCell::LatticeConstant line in [cut.out].\n" + FINISH
-    write_case("log_without_cell", args, {"cut.out": log}, out, {})
+    inputs = {"cut.out": log}
+    inputs.update(earlier_outputs("cut", "cut.atk.new"))
+    write_case("log_without_cell_keeps_earlier_outputs", args, inputs, out, {})
 
     # A log named like the XSF file is left as it is.
     args = ["--DBDir={TESTDB}", "--Action=TranSIESTAConvOutput", "run.xsf"]

@@ -136,8 +136,11 @@ TEST(TextUtil, FilesExistAndCopy) {
   EXPECT_EQ(FileExists(a), 1);
   EXPECT_TRUE(CopyFileContents(a, b));
   EXPECT_EQ(ReadFile(b), std::string("x\r\ny\0z", 6));
-  // A source that cannot be read leaves an earlier copy as it was.
+  // A source that cannot be opened or read (a directory) leaves an earlier
+  // copy as it was.
   EXPECT_FALSE(CopyFileContents(dir.Path("missing"), b));
+  EXPECT_EQ(ReadFile(b), std::string("x\r\ny\0z", 6));
+  EXPECT_FALSE(CopyFileContents(dir.Dir(), b));
   EXPECT_EQ(ReadFile(b), std::string("x\r\ny\0z", 6));
   // A copy that does not reach the disk whole is a failure, also when the
   // disk fills only as the last buffer is flushed.

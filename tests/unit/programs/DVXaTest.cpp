@@ -97,11 +97,14 @@ TEST(DVXa, FailuresReturnTheirCodesAndAnEmptyFileStaysEmpty) {
   EXPECT_EQ(run.output, "Input file to be converted: [" + dir.Path("missing") + "]\nCreation of backup file [" +
                             dir.Path("missing") + ".prev] was failed.\n");
 
-  // A directory opens but cannot be read: no backup, and nothing is touched.
+  // A directory cannot be read as a file: no backup is made (an earlier one
+  // stays as it was) and nothing is written.
+  WriteFile(dir.Dir() + ".prev", "earlier backup\n");
   run = Convert(dir.Dir());
   EXPECT_EQ(run.result, -1);
-  EXPECT_NE(run.output.find("Creation of backup file [" + dir.Dir() + ".prev] was failed.\n"), std::string::npos)
-      << run.output;
+  EXPECT_EQ(run.output, "Input file to be converted: [" + dir.Dir() + "]\nCreation of backup file [" + dir.Dir() +
+                            ".prev] was failed.\n");
+  EXPECT_EQ(ReadFile(dir.Dir() + ".prev"), "earlier backup\n");
   std::remove((dir.Dir() + ".prev").c_str());
 
   WriteFile(dir.Path("empty"), "");
