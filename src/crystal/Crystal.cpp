@@ -321,8 +321,8 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
     return nAtomAsymSites;
   }
 
+  // Every field of the record is set here.
   CAtomSite& site = AtomAsymSites[nAtomAsymSites];
-  site = CAtomSite();
   site.iAtomType = FindAtomType(typeName.empty() ? siteLabel : typeName);
   site.iAsymSite = nAtomAsymSites;
   site.Label = siteLabel;
