@@ -18,6 +18,23 @@ bool ScanWord(const char*& text, const char*& word, size_t& length) {
 }
 
 bool ScanInt(const char*& text, int& value) {
+  // Plain numbers of up to nine digits, the ones files are made of, without
+  // the C library; anything else (more digits, other bases' prefixes are not
+  // read by "%d" anyway) goes to strtol.
+  {
+    const char* p = text;
+    while (IsScanSpace(*p)) ++p;
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    const char* digits = p;
+    int v = 0;
+    while (*p >= '0' && *p <= '9' && p - digits < 9) v = v * 10 + (*p++ - '0');
+    if (p != digits && !(*p >= '0' && *p <= '9')) {
+      value = negative ? -v : v;
+      text = p;
+      return true;
+    }
+  }
   char* end = nullptr;
   long v = std::strtol(text, &end, 10);
   if (end == text) return false;

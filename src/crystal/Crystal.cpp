@@ -293,16 +293,18 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
     // a step reader adding hundreds of unlabelled sites compares names only
     // for sites without a named type.
     const int nTypes = std::max(0, std::min(nAtomTypes, static_cast<int>(AtomTypes.size())));
-    std::vector<signed char> typeMatches(static_cast<size_t>(nTypes));  // 1, 0, or -1: compare the site's label
+    // 1, 0, or -1: compare the site's label. Small tables live on the stack.
+    signed char fewMatches[128];
+    std::vector<signed char> manyMatches(nTypes > 128 ? static_cast<size_t>(nTypes) : 0);
+    signed char* const typeMatches = nTypes > 128 ? manyMatches.data() : fewMatches;
     for (int t = 0; t < nTypes; ++t) {
       const CAtomType& type = AtomTypes[t];
-      typeMatches[static_cast<size_t>(t)] =
-          type.Name.empty() && type.Label.empty()
-              ? -1
-              : (EqualNoCase(type.Name.empty() ? type.Label : type.Name, typeName) ? 1 : 0);
+      typeMatches[t] = type.Name.empty() && type.Label.empty()
+                           ? -1
+                           : (EqualNoCase(type.Name.empty() ? type.Label : type.Name, typeName) ? 1 : 0);
     }
     int count = 0;
-    const signed char* matches = typeMatches.data();
+    const signed char* matches = typeMatches;
     const CAtomSite* const sites = AtomAsymSites.data();
     const int nSites = nAtomAsymSites;
     for (int i = 0; i < nSites; ++i) {
