@@ -54,6 +54,11 @@ int ListDistances(const CCrystal& crystal, const std::string& outPath) {
 int CalDistance(const std::string& cifPath, const std::string& outPath) {
   CCrystal crystal;
   if (!ReadCIFStructure(cifPath, crystal)) return -1;
+  // The listing is never written over the CIF file it was made from.
+  if (outPath == cifPath) {
+    std::printf("Error in CalDistance: The distance listing [%s] would replace the CIF file.\n", outPath.c_str());
+    return -1;
+  }
   ListDistances(crystal, outPath);
   return 1;
 }

@@ -47,6 +47,22 @@ int CNeighbourSearch::Prepare(const CCrystal& crystal, double rmax, const char* 
     translations *= std::max(0, 2 * n_[i] + 1);
   }
 
+  // Three angles that cannot close a cell (such as 20, 0.85 and 0.59 degrees
+  // from a corrupted trajectory record) leave the metric without a volume:
+  // some squared distances come out negative, and the sines of the angles
+  // can ask for a million cell images. Such a cell is refused; the leading
+  // minors of the metric tell it.
+  const double(*G)[3] = crystal.MetricTensor;
+  const double minor2 = G[0][0] * G[1][1] - G[0][1] * G[1][0];
+  const double det = G[0][0] * (G[1][1] * G[2][2] - G[1][2] * G[2][1]) -
+                     G[0][1] * (G[1][0] * G[2][2] - G[1][2] * G[2][0]) + G[0][2] * (G[1][0] * G[2][1] - G[1][1] * G[2][0]);
+  if (!(G[0][0] > 0 && minor2 > 0 && det > 0) || !std::isfinite(det)) {
+    std::printf("Error in %s: the cell %lg %lg %lg  %lg %lg %lg has no volume; no distances are searched.\n", caller,
+                crystal.a, crystal.b, crystal.c, crystal.alpha, crystal.beta, crystal.gamma);
+    n_[0] = n_[1] = n_[2] = 0;
+    return 0;
+  }
+
   int nCentres = std::max(0, std::min(crystal.nAtomAsymSites, static_cast<int>(crystal.AtomAsymSites.size())));
   nSites_ = std::max(0, std::min(crystal.nAtomSites, static_cast<int>(crystal.AtomSites.size())));
   double evaluations = translations * nCentres * nSites_;

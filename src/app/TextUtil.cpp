@@ -171,7 +171,12 @@ bool CopyFileContents(const std::string& source, const std::string& destination)
   while ((n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0) {
     if (std::fwrite(buffer, 1, n, out.get()) != n) return false;
   }
-  return true;
+  // The copy is whole only when the source was read to its end and every
+  // byte reached the disk: a full disk may show only when the last buffer
+  // is flushed or the file is closed. (A backup that is taken for whole
+  // would otherwise replace the file it saved.)
+  if (std::ferror(in.get()) || std::fflush(out.get()) != 0) return false;
+  return std::fclose(out.release()) == 0;
 }
 
 // The number strtod reads (0 when there is none), by the one number scanner.

@@ -69,6 +69,37 @@ bool IsSameSite(const CCrystal& crystal, int k, int iAtomType, double x, double 
   return std::sqrt(crystal.GetDistance2(s.x, s.y, s.z, x, y, z)) < crystal.SameSiteTolerance;
 }
 
+// The number of asymmetric sites whose GetAtomTypeName equals name (ignoring
+// case). The names are compared once per atom type, not once per site: a
+// reader adding ten thousand atoms one by one would otherwise compare fifty
+// million names for every step of a trajectory.
+int CountAsymSitesNamed(const CCrystal& crystal, const std::string& name) {
+  // Per type: 1 when its name (its Label when the Name is empty) matches, 0
+  // when not, -1 when it has neither, so that its sites go by their own
+  // labels. Small tables live on the stack.
+  const int nTypes = std::max(0, std::min(crystal.nAtomTypes, static_cast<int>(crystal.AtomTypes.size())));
+  signed char fewMatches[128];
+  std::vector<signed char> manyMatches(nTypes > 128 ? static_cast<size_t>(nTypes) : 0);
+  signed char* const match = nTypes > 128 ? manyMatches.data() : fewMatches;
+  for (int t = 0; t < nTypes; ++t) {
+    const CAtomType& type = crystal.AtomTypes[t];
+    const std::string& typeName = type.Name.empty() ? type.Label : type.Name;
+    match[t] = typeName.empty() ? -1 : (EqualNoCase(typeName, name) ? 1 : 0);
+  }
+  int count = 0;
+  const CAtomSite* const sites = crystal.AtomAsymSites.data();
+  const int nSites = std::max(0, std::min(crystal.nAtomAsymSites, static_cast<int>(crystal.AtomAsymSites.size())));
+  for (int i = 0; i < nSites; ++i) {
+    const unsigned t = static_cast<unsigned>(sites[i].iAtomType);  // a negative index wraps beyond nTypes
+    const int m = t < static_cast<unsigned>(nTypes) ? match[t] : -1;
+    if (m >= 0)
+      count += m;
+    else if (EqualNoCase(sites[i].Label, name))
+      ++count;
+  }
+  return count;
+}
+
 }  // namespace
 
 CCrystal::CCrystal() {
@@ -286,42 +317,16 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
                               double y, double z, double fx, double fy, double fz) {
   AddAtomType(typeName, 0.0, true);
 
-  std::string siteLabel = label;
-  if (siteLabel.empty()) {
-    // The sites whose type name (the type's Name, else its Label, else the
-    // site's own Label) equals typeName. Each type is compared once, so that
-    // a step reader adding hundreds of unlabelled sites compares names only
-    // for sites without a named type.
-    const int nTypes = std::max(0, std::min(nAtomTypes, static_cast<int>(AtomTypes.size())));
-    // 1, 0, or -1: compare the site's label. Small tables live on the stack.
-    signed char fewMatches[128];
-    std::vector<signed char> manyMatches(nTypes > 128 ? static_cast<size_t>(nTypes) : 0);
-    signed char* const typeMatches = nTypes > 128 ? manyMatches.data() : fewMatches;
-    for (int t = 0; t < nTypes; ++t) {
-      const CAtomType& type = AtomTypes[t];
-      typeMatches[t] = type.Name.empty() && type.Label.empty()
-                           ? -1
-                           : (EqualNoCase(type.Name.empty() ? type.Label : type.Name, typeName) ? 1 : 0);
-    }
-    int count = 0;
-    const signed char* matches = typeMatches;
-    const CAtomSite* const sites = AtomAsymSites.data();
-    const int nSites = nAtomAsymSites;
-    for (int i = 0; i < nSites; ++i) {
-      const unsigned t = static_cast<unsigned>(sites[i].iAtomType);  // a negative index wraps beyond nTypes
-      const int match = t < static_cast<unsigned>(nTypes) ? matches[t] : -1;
-      if (match >= 0)
-        count += match;
-      else if (EqualNoCase(sites[i].Label, typeName))
-        ++count;
-    }
-    siteLabel = typeName + std::to_string(count + 1);
-  }
-
+  // A full table refuses the site before a label is made for it: the label
+  // would not be used, and counting the sites for every refused line of a
+  // file with millions of atoms would take hours.
   if (nAtomAsymSites >= nMaxAtomAsymSites) {
     std::printf("nAtomAsymSites [%d] exceeds maximum [%d].\n", nAtomAsymSites, nMaxAtomAsymSites);
     return nAtomAsymSites;
   }
+
+  std::string siteLabel = label;
+  if (siteLabel.empty()) siteLabel = typeName + std::to_string(CountAsymSitesNamed(*this, typeName) + 1);
 
   // Every field of the record is set here.
   CAtomSite& site = AtomAsymSites[nAtomAsymSites];

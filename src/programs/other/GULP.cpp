@@ -181,6 +181,11 @@ int GULPMakeCIFFromInput(const std::string& path, const std::string& /*unused*/)
   CGULP::ReadCrystalStructure(path, *crystal);
   std::string cifPath = path;
   ReplaceExtension(cifPath, "cif");
+  // An input whose own extension is cif would be replaced by its conversion.
+  if (cifPath == path) {
+    std::printf("Error in GULPMakeCIFFromInput: The CIF file [%s] would replace the input file.\n", cifPath.c_str());
+    return -1;
+  }
   std::printf("Create CIF file: %s\n", cifPath.c_str());
   WriteCIF(*crystal, cifPath);
   return 1;

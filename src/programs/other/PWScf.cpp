@@ -231,6 +231,12 @@ int PWScfConvOutput(const std::string& argument, const std::string& /*unused*/) 
     return -1;
   }
   output.Rewind();
+  // An output file whose own extension is xsf would be replaced by the XSF
+  // file while it is being read.
+  if (xsfPath == argument) {
+    std::printf("Error in PWScfConvOutput: The XSF file [%s] would replace the output file.\n", xsfPath.c_str());
+    return -1;
+  }
   // The header announces the frames and comes with the first step: a run
   // without steps leaves the file empty.
   FilePtr xsf(frames.Create(xsfPath));

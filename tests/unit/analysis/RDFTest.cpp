@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "analysis/Distances.h"
 #include "app/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "tests/unit/TestFiles.h"
@@ -187,6 +188,40 @@ TEST_F(CNExample, HugeRequestsAreRefused) {
     EXPECT_EQ(out, c.message + cn) << c.option;
   }
   EXPECT_EQ(ReadFile(dir.Path("A-A-RDF.csv")), "");
+}
+
+// A trajectory record can give angles that cannot close a cell (here 20,
+// 0.85 and 0.59 degrees, found by fuzzing the Plimo files): the metric has
+// no volume, and the sines of the angles asked for 744000 cell images. The
+// RDFs and the distance listing refuse such a cell at once, write nothing,
+// and go on with a sound one.
+TEST_F(CNExample, CellsWithoutVolumeAreRefused) {
+  ScopedWorkingDirectory cwd(dir.Dir());
+  SetRunOptions({"--MaximumDistance=2", "--nMesh=5"});
+  SetCell(crystal, 195.31, 0.0288323, 0.00216, 20, 0.8534, 0.5865);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(CalculateRDF(crystal, 0), -1);
+  EXPECT_EQ(CalculateCNRDF(crystal, 4, 0), -1);
+  EXPECT_EQ(ListDistances(crystal, dir.Path("d.txt")), 0);
+  const std::string cell = "the cell 195.31 0.0288323 0.00216  20 0.8534 0.5865 has no volume; no distances are searched.\n";
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Error in CalculateRDF: " + cell + "Error in CalculateCNRDF: " + cell + "Error in ListDistances: " + cell);
+  EXPECT_FALSE(FileExists(dir.Path("A-A-RDF.csv")));
+  EXPECT_FALSE(FileExists(dir.Path("A-B-RDF-CN4.csv")));
+  EXPECT_FALSE(FileExists(dir.Path("d.txt")));
+
+  // Angles of 100, 100 and 170 degrees cannot close a cell either, though
+  // their range is small; a sound cell of the same lengths is searched.
+  SetCell(crystal, 0.2, 0.2, 0.2, 100, 100, 170);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(CalculateRDF(crystal, 0), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Error in CalculateRDF: the cell 0.2 0.2 0.2  100 100 170 has no volume; no distances are searched.\n");
+  SetCell(crystal, 0.2, 0.2, 0.2, 60, 60, 60);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(CalculateRDF(crystal, 0), 1);
+  testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(FileExists(dir.Path("A-A-RDF.csv")));
 }
 
 }  // namespace

@@ -136,7 +136,14 @@ TEST(TextUtil, FilesExistAndCopy) {
   EXPECT_EQ(FileExists(a), 1);
   EXPECT_TRUE(CopyFileContents(a, b));
   EXPECT_EQ(ReadFile(b), std::string("x\r\ny\0z", 6));
+  // A source that cannot be read leaves an earlier copy as it was.
   EXPECT_FALSE(CopyFileContents(dir.Path("missing"), b));
+  EXPECT_EQ(ReadFile(b), std::string("x\r\ny\0z", 6));
+  // A copy that does not reach the disk whole is a failure, also when the
+  // disk fills only as the last buffer is flushed.
+  if (FileExists("/dev/full")) {
+    EXPECT_FALSE(CopyFileContents(a, "/dev/full"));
+  }
   // Same name in another letter case: nothing is touched.
   EXPECT_TRUE(CopyFileContents(a, dir.Path("A.TXT")));
   EXPECT_EQ(FileExists(dir.Path("A.TXT")), 0);

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <random>
 #include <string>
 
 #include "app/RunFrame.h"
+#include "app/TextUtil.h"
 #include "tests/unit/TestFiles.h"
 
 namespace quorvel {
@@ -275,6 +277,68 @@ TEST(Crystal, FullTablesRefuseWithTheirMessages) {
   EXPECT_EQ(crystal.nAtomsInFormula.Size(), 0);
   EXPECT_EQ(crystal.AllocateAtomTypes(100), 100);
   EXPECT_EQ(crystal.nAtomsInFormula[99], 0);
+}
+
+// A site added without a label is numbered after the sites whose type name
+// (GetAtomTypeName) equals its own, ignoring case, whatever mix of named,
+// labelled and missing types the table holds.
+TEST(Crystal, AutomaticLabelsCountTheSitesOfTheSameTypeName) {
+  const char* const kNames[] = {"Si", "si", "O", "Cl", "Na", "Na1", ""};
+  const char* const kLabels[] = {"", "", "", "Si", "Na1", "X"};
+  std::mt19937 random(11);
+  for (int round = 0; round < 30; ++round) {
+    CCrystal crystal;
+    // Four types: a type known only by its label, then the first three new
+    // names; the sites of later names have no type and go by their labels.
+    crystal.AllocateAtomTypes(4);
+    crystal.AllocateAtomAsymSites(60);
+    CAtomType labelled;
+    labelled.Label = "Cl";
+    crystal.AddAtomTypeRecord(labelled);
+    CaptureStdout();
+    for (int k = 0; k < 80; ++k) {
+      std::string name = kNames[random() % 7];
+      std::string label = kLabels[random() % 6];
+      int before = crystal.nAtomAsymSites;
+      int same = 0;
+      for (int i = 0; i < before; ++i)
+        if (EqualNoCase(crystal.GetAtomTypeName(crystal.AtomAsymSites[i]), name)) ++same;
+      int after = crystal.AddAtomAsymSite(label, name, 1, 0, 0, 0, 0, 0, 0);
+      if (before == 60) {
+        ASSERT_EQ(after, 60);
+        continue;
+      }
+      ASSERT_EQ(after, before + 1);
+      EXPECT_EQ(crystal.AtomAsymSites[before].Label, label.empty() ? name + std::to_string(same + 1) : label)
+          << "round " << round << " site " << before;
+    }
+    GetCapturedStdout();
+  }
+}
+
+// Readers add their atoms one by one, and a file may list millions more than
+// the table holds: filling the table of a converter twice and refusing two
+// hundred thousand further atoms takes well under a second (naming each site by
+// comparing the names of all the sites before it took twenty seconds).
+TEST(Crystal, FillingAndOverfillingTheSiteTableStaysFast) {
+  CCrystal crystal;
+  crystal.AllocateAtomTypes(CCrystal::kConverterAtomTypes);
+  crystal.AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
+  const auto start = std::chrono::steady_clock::now();
+  CaptureStdout();
+  for (int step = 0; step < 2; ++step) {
+    crystal.nAtomAsymSites = 0;
+    for (int i = 0; i < CCrystal::kConverterAtomSites; ++i)
+      crystal.AddAtomAsymSite("", i % 2 ? "Si" : "O", 1, 0.5, 0.5, 0.5, 0, 0, 0);
+  }
+  for (int i = 0; i < 200000; ++i) crystal.AddAtomAsymSite("", "O", 1, 0, 0, 0, 0, 0, 0);
+  std::string printed = GetCapturedStdout();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(crystal.nAtomAsymSites, CCrystal::kConverterAtomSites);
+  EXPECT_EQ(crystal.AtomAsymSites[9998].Label, "O5000");
+  EXPECT_EQ(crystal.AtomAsymSites[9999].Label, "Si5000");
+  EXPECT_NE(printed.find("nAtomAsymSites [10000] exceeds maximum [10000].\n"), std::string::npos);
+  EXPECT_LT(seconds, 4.0);
 }
 
 TEST(Crystal, InitializeResetsTheModelButKeepsTheDatabasePaths) {
