@@ -16,6 +16,9 @@ bool LineReader::Open(const std::string& path, Mode mode) {
   Close();
   file_ = OpenFile(path, mode == kText ? "r" : "rb");
   if (!file_) return false;
+  // The reader buffers the file itself: the stream's own buffer would only
+  // copy every byte once more.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
   mode_ = mode;
   // One byte beyond the data for the terminator of the last piece. The
   // buffer is kept from one file to the next and never needs clearing.

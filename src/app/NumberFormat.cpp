@@ -233,32 +233,32 @@ char* FormatGeneral(char* out, double x, int width, int precision) {
 
 namespace {
 
-// One conversion of a format: flags, width, precision, conversion letter.
-struct CSpec {
+// One conversion of a format: the '-' flag, width, precision and letter.
+struct CConversion {
   bool bLeft = false;
   int width = 0;
   int precision = -1;
-  char conversion = 0;
+  char letter = 0;  // d, i, c, s, f, g or %
 };
 
 // Reads the conversion after a '%' at *p (p then points past it); false for
 // anything FastFprintf leaves to vfprintf.
-bool ParseSpec(const char*& p, CSpec& spec) {
+bool ParseConversion(const char*& p, CConversion& conversion) {
   while (*p == '-') {
-    spec.bLeft = true;
+    conversion.bLeft = true;
     ++p;
   }
   if (*p == '0' || *p == '+' || *p == ' ' || *p == '#') return false;
   for (; *p >= '0' && *p <= '9'; ++p) {
-    spec.width = spec.width * 10 + (*p - '0');
-    if (spec.width > kMaxFormatWidth) return false;
+    conversion.width = conversion.width * 10 + (*p - '0');
+    if (conversion.width > kMaxFormatWidth) return false;
   }
   if (*p == '.') {
     ++p;
-    spec.precision = 0;
+    conversion.precision = 0;
     for (; *p >= '0' && *p <= '9'; ++p) {
-      spec.precision = spec.precision * 10 + (*p - '0');
-      if (spec.precision > 15) return false;
+      conversion.precision = conversion.precision * 10 + (*p - '0');
+      if (conversion.precision > 15) return false;
     }
   }
   bool bLong = false;
@@ -266,7 +266,7 @@ bool ParseSpec(const char*& p, CSpec& spec) {
     bLong = true;
     ++p;
   }
-  spec.conversion = *p;
+  conversion.letter = *p;
   switch (*p) {
     case 'f':
     case 'g':
@@ -281,7 +281,7 @@ bool ParseSpec(const char*& p, CSpec& spec) {
     default:
       return false;
   }
-  if (spec.conversion == '%' && (spec.bLeft || spec.width || spec.precision >= 0)) return false;
+  if (conversion.letter == '%' && (conversion.bLeft || conversion.width || conversion.precision >= 0)) return false;
   ++p;
   return true;
 }
@@ -299,6 +299,11 @@ class CSink {
   }
   void Commit(char* end) { used_ = static_cast<size_t>(end - buffer_); }
   void Append(const char* text, size_t n) {
+    if (n <= 16 && used_ + n <= sizeof buffer_) {  // the short texts between conversions
+      for (size_t i = 0; i < n; ++i) buffer_[used_ + i] = text[i];
+      used_ += n;
+      return;
+    }
     while (n > 0) {
       size_t chunk = n < sizeof buffer_ ? n : sizeof buffer_;
       char* p = Reserve(chunk);
@@ -338,7 +343,7 @@ struct CParsedFormat {
   struct Piece {
     size_t literalStart = 0, literalLength = 0;  // the text before the conversion
     bool bConversion = false;
-    CSpec spec;
+    CConversion conversion;
   };
   std::string text;
   std::vector<Piece> pieces;
@@ -358,7 +363,7 @@ void Parse(const char* format, CParsedFormat& parsed) {
     if (*p == '%') {
       ++p;
       piece.bConversion = true;
-      if (!ParseSpec(p, piece.spec)) {
+      if (!ParseConversion(p, piece.conversion)) {
         parsed.bSupported = false;
         return;
       }
@@ -391,29 +396,31 @@ bool Compose(CSink& sink, const char* format, va_list args) {
   for (const CParsedFormat::Piece& piece : parsed.pieces) {
     if (piece.literalLength) sink.Append(text + piece.literalStart, piece.literalLength);
     if (!piece.bConversion) continue;
-    const CSpec& spec = piece.spec;
-    if (spec.conversion == '%') {
+    const CConversion& conversion = piece.conversion;
+    if (conversion.letter == '%') {
       sink.Append("%", 1);
       continue;
     }
-    if (spec.conversion == 's') {
+    if (conversion.letter == 's') {
       const char* s = va_arg(args, const char*);
       if (!s) s = "(null)";
       size_t length = std::strlen(s);
-      if (spec.precision >= 0 && length > static_cast<size_t>(spec.precision))
-        length = static_cast<size_t>(spec.precision);
-      const size_t pad = static_cast<size_t>(spec.width) > length ? static_cast<size_t>(spec.width) - length : 0;
-      if (!spec.bLeft) sink.Pad(pad);
+      if (conversion.precision >= 0 && length > static_cast<size_t>(conversion.precision))
+        length = static_cast<size_t>(conversion.precision);
+      const size_t width = static_cast<size_t>(conversion.width);
+      const size_t pad = width > length ? width - length : 0;
+      if (!conversion.bLeft) sink.Pad(pad);
       sink.Append(s, length);
-      if (spec.bLeft) sink.Pad(pad);
+      if (conversion.bLeft) sink.Pad(pad);
       continue;
     }
     // Numbers and characters: composed right-aligned in place, or moved to
     // the left with the padding behind for the '-' flag.
     char* out = sink.Reserve(kFormatRoom + kMaxFormatWidth);
-    const int width = spec.bLeft ? 0 : spec.width;
+    const int width = conversion.bLeft ? 0 : conversion.width;
+    const int precision = conversion.precision < 0 ? 6 : conversion.precision;
     char* end = out;
-    switch (spec.conversion) {
+    switch (conversion.letter) {
       case 'd':
       case 'i':
         end = FormatInt(out, va_arg(args, int), width);
@@ -423,14 +430,14 @@ bool Compose(CSink& sink, const char* format, va_list args) {
         *end++ = static_cast<char>(va_arg(args, int));
         break;
       case 'f':
-        end = FormatFixed(out, va_arg(args, double), width, spec.precision < 0 ? 6 : spec.precision);
+        end = FormatFixed(out, va_arg(args, double), width, precision);
         break;
       case 'g':
-        end = FormatGeneral(out, va_arg(args, double), width, spec.precision < 0 ? 6 : spec.precision);
+        end = FormatGeneral(out, va_arg(args, double), width, precision);
         break;
     }
-    if (spec.bLeft)
-      for (long pad = static_cast<long>(spec.width) - (end - out); pad > 0; --pad) *end++ = ' ';
+    if (conversion.bLeft)
+      for (long pad = static_cast<long>(conversion.width) - (end - out); pad > 0; --pad) *end++ = ' ';
     sink.Commit(end);
   }
   return true;

@@ -18,6 +18,23 @@ bool ScanWord(const char*& text, const char*& word, size_t& length) {
 }
 
 bool ScanInt(const char*& text, int& value) {
+  // Plain numbers of up to nine digits, the ones files are made of, without
+  // the C library; anything else (more digits, other bases' prefixes are not
+  // read by "%d" anyway) goes to strtol.
+  {
+    const char* p = text;
+    while (IsScanSpace(*p)) ++p;
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    const char* digits = p;
+    int v = 0;
+    while (*p >= '0' && *p <= '9' && p - digits < 9) v = v * 10 + (*p++ - '0');
+    if (p != digits && !(*p >= '0' && *p <= '9')) {
+      value = negative ? -v : v;
+      text = p;
+      return true;
+    }
+  }
   char* end = nullptr;
   long v = std::strtol(text, &end, 10);
   if (end == text) return false;
@@ -37,13 +54,35 @@ inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+// Appends the run of digits at p to mantissa (which may wrap for runs too
+// long to matter), two digits a step; returns the end of the run.
+inline const char* AddDigits(const char* p, unsigned long long& mantissa) {
+  unsigned long long m = mantissa;
+  for (;;) {
+    const unsigned d0 = static_cast<unsigned>(p[0] - '0');
+    if (d0 > 9) break;
+    const unsigned d1 = static_cast<unsigned>(p[1] - '0');  // p[0] is a digit, so p[1] exists
+    if (d1 > 9) {
+      m = m * 10 + d0;
+      ++p;
+      break;
+    }
+    m = m * 100 + d0 * 10 + d1;
+    p += 2;
+  }
+  mantissa = m;
+  return p;
+}
+
 // The plain decimal numbers that output files are made of ("-0.02329815",
 // "0.2883845731", "1.5E-03"), converted without the C library: with at most
 // 15 significant digits and a power of ten up to 22 both are exact doubles,
 // so one multiplication or division rounds exactly as strtod does. Anything
 // else (more digits, larger powers, hexadecimal, inf, nan) is left to strtod.
 bool ScanPlainDecimal(const char* p, double& value, const char*& end) {
-  while (*p == ' ') ++p;  // the blanks between columns, then any other white space
+  // The blanks between columns, two at a time (the second is read only after
+  // a blank, never beyond the terminator), then any other white space.
+  while (p[0] == ' ' && p[1] == ' ') p += 2;
   while (IsScanSpace(*p)) ++p;
   const bool negative = *p == '-';
   if (*p == '+' || *p == '-') ++p;
@@ -54,7 +93,7 @@ bool ScanPlainDecimal(const char* p, double& value, const char*& end) {
   while (*p == '0') ++p;
   const char* significantStart = p;
   unsigned long long mantissa = 0;
-  for (; IsDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  p = AddDigits(p, mantissa);
   long nSignificant = p - significantStart;
   bool any = p != integerStart;
   if ((*p == 'x' || *p == 'X') && p == integerStart + 1 && *integerStart == '0') return false;
@@ -68,7 +107,7 @@ bool ScanPlainDecimal(const char* p, double& value, const char*& end) {
       while (*p == '0') ++p;
     }
     const char* fractionDigits = p;
-    for (; IsDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    p = AddDigits(p, mantissa);
     nSignificant += p - fractionDigits;
     exponent = -static_cast<int>(p - fractionStart);
     any = any || p != fractionStart;

@@ -75,19 +75,27 @@ bool IsSameSite(const CCrystal& crystal, int k, int iAtomType, double x, double 
 // million names for every step of a trajectory.
 int CountAsymSitesNamed(const CCrystal& crystal, const std::string& name) {
   // Per type: 1 when its name (its Label when the Name is empty) matches, 0
-  // when not, -1 when it has neither, so that its sites go by their own labels.
-  std::vector<signed char> match(static_cast<size_t>(std::max(crystal.nAtomTypes, 0)));
-  for (size_t t = 0; t < match.size(); ++t) {
+  // when not, -1 when it has neither, so that its sites go by their own
+  // labels. Small tables live on the stack.
+  const int nTypes = std::max(0, std::min(crystal.nAtomTypes, static_cast<int>(crystal.AtomTypes.size())));
+  signed char fewMatches[128];
+  std::vector<signed char> manyMatches(nTypes > 128 ? static_cast<size_t>(nTypes) : 0);
+  signed char* const match = nTypes > 128 ? manyMatches.data() : fewMatches;
+  for (int t = 0; t < nTypes; ++t) {
     const CAtomType& type = crystal.AtomTypes[t];
     const std::string& typeName = type.Name.empty() ? type.Label : type.Name;
     match[t] = typeName.empty() ? -1 : (EqualNoCase(typeName, name) ? 1 : 0);
   }
   int count = 0;
-  for (int i = 0; i < crystal.nAtomAsymSites; ++i) {
-    const CAtomSite& site = crystal.AtomAsymSites[i];
-    int m = (site.iAtomType >= 0 && site.iAtomType < crystal.nAtomTypes) ? match[site.iAtomType] : -1;
-    if (m < 0) m = EqualNoCase(site.Label, name) ? 1 : 0;
-    count += m;
+  const CAtomSite* const sites = crystal.AtomAsymSites.data();
+  const int nSites = std::max(0, std::min(crystal.nAtomAsymSites, static_cast<int>(crystal.AtomAsymSites.size())));
+  for (int i = 0; i < nSites; ++i) {
+    const unsigned t = static_cast<unsigned>(sites[i].iAtomType);  // a negative index wraps beyond nTypes
+    const int m = t < static_cast<unsigned>(nTypes) ? match[t] : -1;
+    if (m >= 0)
+      count += m;
+    else if (EqualNoCase(sites[i].Label, name))
+      ++count;
   }
   return count;
 }
@@ -320,8 +328,8 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
   std::string siteLabel = label;
   if (siteLabel.empty()) siteLabel = typeName + std::to_string(CountAsymSitesNamed(*this, typeName) + 1);
 
+  // Every field of the record is set here.
   CAtomSite& site = AtomAsymSites[nAtomAsymSites];
-  site = CAtomSite();
   site.iAtomType = FindAtomType(typeName.empty() ? siteLabel : typeName);
   site.iAsymSite = nAtomAsymSites;
   site.Label = siteLabel;

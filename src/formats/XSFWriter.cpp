@@ -28,22 +28,20 @@ void WriteVectorLines(std::FILE* file, const CCrystal& crystal) {
                 crystal.LatticeVector[i][1] * 10.0, crystal.LatticeVector[i][2] * 10.0);
 }
 
-// Binary mode, so that every line ends with a single line feed on every
-// platform; a trajectory of many megabytes goes out in 64 KB writes.
-std::FILE* OpenXSFStream(const std::string& path) {
-  std::FILE* file = OpenFile(path, "wb");
-  if (file) std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
-  return file;
+void WriteHeader(std::FILE* file, int nFrames) {
+  std::fprintf(file, "ANIMSTEPS %d\n", nFrames);
+  std::fprintf(file, "CRYSTAL\n");
+  std::fprintf(file, "\n");
 }
 
 }  // namespace
 
+// Binary mode, so that every line ends with a single line feed on every
+// platform.
 std::FILE* CreateXSFFile(const std::string& path, int nFrames) {
-  std::FILE* file = OpenXSFStream(path);
+  std::FILE* file = OpenFile(path, "wb");
   if (!file) return nullptr;
-  std::fprintf(file, "ANIMSTEPS %d\n", nFrames);
-  std::fprintf(file, "CRYSTAL\n");
-  std::fprintf(file, "\n");
+  WriteHeader(file, nFrames);
   return file;
 }
 
@@ -56,7 +54,14 @@ CXSFTrajectory::CXSFTrajectory(int nStepsInFile, bool bLastStepReplaces) : nStep
 }
 
 std::FILE* CXSFTrajectory::Create(const std::string& path) const {
-  return nStep > 0 ? CreateXSFFile(path, nOutput) : OpenXSFStream(path);
+  std::FILE* file = OpenFile(path, "wb");
+  if (!file) return nullptr;
+  // Trajectories of many megabytes go out in 64 KB writes rather than in
+  // the stream's default 4 KB ones.
+  buffer_.reset(new char[kStreamBufferSize]);
+  std::setvbuf(file, buffer_.get(), _IOFBF, kStreamBufferSize);
+  if (nStep > 0) WriteHeader(file, nOutput);
+  return file;
 }
 
 void CXSFTrajectory::WriteStep(std::FILE* file, int step, const CCrystal& crystal) {

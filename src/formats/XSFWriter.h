@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace quorvel {
@@ -22,7 +23,9 @@ class CXSFTrajectory {
   CXSFTrajectory(int nStepsInFile, bool bLastStepReplaces);
 
   // Creates the file with its header for nOutput frames; a conversion
-  // without any step leaves it empty. Null when it cannot be created.
+  // without any step leaves it empty. Null when it cannot be created. The
+  // file writes through a buffer that this object owns: the object must
+  // outlive the open file (declare it first).
   std::FILE* Create(const std::string& path) const;
   // Writes step (counted from 0) as the next frame when it is one of every
   // nOutputInterval-th, with its "...Frame" line on standard output.
@@ -33,7 +36,9 @@ class CXSFTrajectory {
   int nOutput = 0;
 
  private:
+  static constexpr size_t kStreamBufferSize = 1 << 16;
   int iFrame_ = 0;
+  mutable std::unique_ptr<char[]> buffer_;
 };
 
 }  // namespace quorvel

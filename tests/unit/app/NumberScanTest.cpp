@@ -99,6 +99,30 @@ TEST(NumberScan, NumbersAreTheDoublesStrtodGives) {
   }
 }
 
+// Integers are read without strtol where they are short; the results and
+// the ends must be strtol's (held at the 32-bit limits).
+TEST(NumberScan, IntegersAreWhatStrtolGives) {
+  std::mt19937 random(7);
+  const char* pieces[] = {" ", "\t", "-", "+", "0", "00", "x", ".5", "e3", "1", "99", "\n"};
+  for (int n = 0; n < 100000; ++n) {
+    std::string text;
+    for (int k = static_cast<int>(random() % 3); k > 0; --k) text += pieces[random() % 12];
+    for (int k = static_cast<int>(random() % 13); k > 0; --k) text += static_cast<char>('0' + random() % 10);
+    if (random() % 2) text += pieces[random() % 12];
+    char* end = nullptr;
+    long expected = std::strtol(text.c_str(), &end, 10);
+    if (expected > 2147483647L) expected = 2147483647L;
+    if (expected < -2147483648L) expected = -2147483648L;
+    const char* p = text.c_str();
+    int v = -7;
+    bool ok = ScanInt(p, v);
+    ASSERT_EQ(ok, end != text.c_str()) << text;
+    if (!ok) continue;
+    ASSERT_EQ(v, expected) << text;
+    ASSERT_EQ(p, end) << text;
+  }
+}
+
 TEST(NumberScan, ScanDoublesSetsWhatIsMissingToZero) {
   double v[3] = {9, 9, 9};
   const char* p = " 1.5  -2 abc 4";
