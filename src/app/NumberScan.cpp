@@ -29,7 +29,8 @@ bool ScanInt(const char*& text, int& value) {
     const char* digits = p;
     int v = 0;
     while (*p >= '0' && *p <= '9' && p - digits < 9) v = v * 10 + (*p++ - '0');
-    if (p != digits && !(*p >= '0' && *p <= '9')) {
+    if (p == digits) return false;  // no digit after the blanks and sign: strtol reads nothing either
+    if (!(*p >= '0' && *p <= '9')) {
       value = negative ? -v : v;
       text = p;
       return true;

@@ -73,7 +73,7 @@ bool IsSameSite(const CCrystal& crystal, int k, int iAtomType, double x, double 
 // case). The names are compared once per atom type, not once per site: a
 // reader adding ten thousand atoms one by one would otherwise compare fifty
 // million names for every step of a trajectory.
-int CountAsymSitesNamed(const CCrystal& crystal, const std::string& name) {
+int CountAllAsymSitesNamed(const CCrystal& crystal, const std::string& name) {
   // Per type: 1 when its name (its Label when the Name is empty) matches, 0
   // when not, -1 when it has neither, so that its sites go by their own
   // labels. Small tables live on the stack.
@@ -181,6 +181,7 @@ int CCrystal::AllocateAtomTypes(int n) {
 }
 
 int CCrystal::AllocateAtomAsymSites(int n) {
+  tally_ = CSiteTally();
   return AllocateTable(AtomAsymSites, n, nMaxAtomAsymSites, nAtomAsymSites);
 }
 
@@ -313,9 +314,52 @@ int CCrystal::FindAtomType(const std::string& name) const {
   return -1;
 }
 
+// Brings the tally up to the sites in the table: every site is counted once
+// however many are added, where counting the sites before each new one
+// would compare N * N / 2 names for a reader's step of N atoms. Called for
+// every site AddAtomAsymSite adds, with a label or without, so that a table
+// cut back and filled again is seen.
+void CCrystal::TallyAsymSites() {
+  const int nSites = std::max(0, std::min(nAtomAsymSites, static_cast<int>(AtomAsymSites.size())));
+  CSiteTally& tally = tally_;
+  if (tally.sites != AtomAsymSites.data() || tally.nCounted > nSites ||
+      (tally.nCounted > 0 && AtomAsymSites[tally.nCounted - 1].iAtomType != tally.lastType)) {
+    tally = CSiteTally();
+    tally.sites = AtomAsymSites.data();
+  }
+  for (; tally.nCounted < nSites; ++tally.nCounted) {
+    const int type = AtomAsymSites[tally.nCounted].iAtomType;
+    tally.lastType = type;
+    if (type < 0 || type >= nAtomTypes) {
+      tally.bUntyped = true;
+      continue;
+    }
+    if (tally.perType.size() <= static_cast<size_t>(type)) tally.perType.resize(static_cast<size_t>(type) + 1, 0);
+    ++tally.perType[static_cast<size_t>(type)];
+  }
+}
+
+// The same count as CountAllAsymSitesNamed, from the tally.
+int CCrystal::CountAsymSitesNamed(const std::string& name) const {
+  const CSiteTally& tally = tally_;
+  // Sites that go by their own labels, and types that are gone, are counted
+  // the long way.
+  if (tally.bUntyped || tally.perType.size() > static_cast<size_t>(nAtomTypes))
+    return CountAllAsymSitesNamed(*this, name);
+  int count = 0;
+  for (size_t t = 0; t < tally.perType.size(); ++t) {
+    if (tally.perType[t] == 0) continue;
+    const CAtomType& type = AtomTypes[t];
+    const std::string& typeName = type.Name.empty() ? type.Label : type.Name;
+    if (typeName.empty()) return CountAllAsymSitesNamed(*this, name);
+    if (EqualNoCase(typeName, name)) count += tally.perType[t];
+  }
+  return count;
+}
+
 int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeName, double occupancy, double x,
                               double y, double z, double fx, double fy, double fz) {
-  AddAtomType(typeName, 0.0, true);
+  const int iNamedType = AddAtomType(typeName, 0.0, true);
 
   // A full table refuses the site before a label is made for it: the label
   // would not be used, and counting the sites for every refused line of a
@@ -325,12 +369,17 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
     return nAtomAsymSites;
   }
 
+  TallyAsymSites();
   std::string siteLabel = label;
-  if (siteLabel.empty()) siteLabel = typeName + std::to_string(CountAsymSitesNamed(*this, typeName) + 1);
+  if (siteLabel.empty()) siteLabel = typeName + std::to_string(CountAsymSitesNamed(typeName) + 1);
 
   // Every field of the record is set here.
   CAtomSite& site = AtomAsymSites[nAtomAsymSites];
-  site.iAtomType = FindAtomType(typeName.empty() ? siteLabel : typeName);
+  // A named type is the one just found or added; a full type table refuses
+  // before looking, so the name is looked up then. A site without a type
+  // name takes the type its label names.
+  site.iAtomType = !typeName.empty() && iNamedType >= 0 ? iNamedType
+                                                        : FindAtomType(typeName.empty() ? siteLabel : typeName);
   site.iAsymSite = nAtomAsymSites;
   site.Label = siteLabel;
   site.x = x;
@@ -350,6 +399,7 @@ int CCrystal::AddAtomAsymSiteRecord(const CAtomSite& site) {
     std::printf("nAtomAsymSites [%d] exceeds maximum [%d].\n", nAtomAsymSites, nMaxAtomAsymSites);
     return nAtomAsymSites;
   }
+  tally_ = CSiteTally();
   CAtomSite& to = AtomAsymSites[nAtomAsymSites];
   to = site;
   if (to.iAtomType >= nAtomTypes) to.iAtomType = -1;
@@ -603,6 +653,7 @@ void CCrystal::BuildFromCIFFile(const CCIFFile& record, const std::string& path)
 
 void CCrystal::Copy(const CCrystal& source) {
   if (&source == this) return;
+  tally_ = CSiteTally();
   Name = source.Name;
   Pressure = source.Pressure;
   Temperature = source.Temperature;

@@ -115,6 +115,26 @@ class CCrystal {
   CCIFFile CIFFile;
   double SameSiteTolerance = 1e-5;
   std::string FormulaSum;
+
+ private:
+  // The running number of an unlabelled site counts the earlier sites of its
+  // name. Readers add a step's sites one after another, so the counts per
+  // type of the sites already counted are kept and only the sites added since
+  // are counted. The tally belongs to one table: a copy, a new allocation, a
+  // site added by record or a table cut back (a reader's new step) starts it
+  // anew; so does a table whose last counted site has changed its type.
+  // Readers fill the table only through AddAtomAsymSite and
+  // AddAtomAsymSiteRecord.
+  struct CSiteTally {
+    const CAtomSite* sites = nullptr;  // the table counted
+    int nCounted = 0;                  // its first nCounted sites
+    int lastType = -1;                 // the type index of site nCounted - 1
+    bool bUntyped = false;             // a counted site has no type: go by labels
+    std::vector<int> perType;          // sites counted per type index
+  };
+  void TallyAsymSites();
+  int CountAsymSitesNamed(const std::string& name) const;
+  CSiteTally tally_;
 };
 
 }  // namespace quorvel

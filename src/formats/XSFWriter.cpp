@@ -78,8 +78,14 @@ int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal) {
   WriteVectorLines(file, crystal);
   std::fprintf(file, "PRIMCOORD %d\n", step);
   std::fprintf(file, " %d  1\n", crystal.nAtomSites);
+  // The atom lines, the bulk of every trajectory, are composed in a block
+  // that goes to the stream whenever it is nearly full.
+  char block[1 << 14];
+  char* end = block;
+  char* const limit = block + sizeof block - kAtomLineRoom;
   for (int i = 0; i < crystal.nAtomSites; ++i) {
     if (i >= static_cast<int>(crystal.AtomSites.size())) {
+      std::fwrite(block, 1, static_cast<size_t>(end - block), file);
       std::printf("Error: pAtom[%d] is NULL.\n", i);
       return i;
     }
@@ -87,10 +93,29 @@ int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal) {
     // Positions as stored, not wrapped into the cell.
     double x, y, z;
     crystal.FractionalToCartesian(site.x, site.y, site.z, x, y, z);
-    FastFprintf(file, "%3d   %12.7f %12.7f %12.7f   %12.7f %12.7f %12.7f\n", AtomicNumberColumn(crystal.TypeOf(site)),
-                x * 10.0, y * 10.0, z * 10.0, site.Force[0], site.Force[1], site.Force[2]);
+    const double values[6] = {x * 10.0, y * 10.0, z * 10.0, site.Force[0], site.Force[1], site.Force[2]};
+    end = PutAtomLine(end, AtomicNumberColumn(crystal.TypeOf(site)), values);
+    if (end > limit) {
+      std::fwrite(block, 1, static_cast<size_t>(end - block), file);
+      end = block;
+    }
   }
+  std::fwrite(block, 1, static_cast<size_t>(end - block), file);
   return crystal.nAtomSites > 0 ? crystal.nAtomSites : 0;
+}
+
+char* PutAtomLine(char* out, int atomicNumber, const double values[6]) {
+  out = FormatInt(out, atomicNumber, 3);
+  for (int k = 0; k < 6; ++k) {
+    if (k % 3 == 0) {
+      for (int i = 0; i < 3; ++i) *out++ = ' ';
+    } else {
+      *out++ = ' ';
+    }
+    out = FormatFixed(out, values[k], 12, 7);
+  }
+  *out++ = '\n';
+  return out;
 }
 
 }  // namespace quorvel

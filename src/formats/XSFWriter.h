@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "app/NumberFormat.h"
+
 namespace quorvel {
 class CCrystal;
 
@@ -13,6 +15,13 @@ class CCrystal;
 std::FILE* CreateXSFFile(const std::string& path, int nFrames);
 // Writes one frame block labelled step; returns the number of atom lines.
 int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal);
+
+// One atom line of a frame, the bytes of
+//   printf("%3d   %12.7f %12.7f %12.7f   %12.7f %12.7f %12.7f\n", ...)
+// with the position (A) and the force in values; out has room for
+// kAtomLineRoom characters. Returns the end (no terminator).
+constexpr size_t kAtomLineRoom = 6 * kFormatRoom + 32;
+char* PutAtomLine(char* out, int atomicNumber, const double values[6]);
 
 // The frames of a trajectory conversion: of the steps in the file (limited by
 // the option nLastStep) every nOutputInterval-th becomes a frame.

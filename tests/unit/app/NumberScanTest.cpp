@@ -103,12 +103,12 @@ TEST(NumberScan, NumbersAreTheDoublesStrtodGives) {
 // the ends must be strtol's (held at the 32-bit limits).
 TEST(NumberScan, IntegersAreWhatStrtolGives) {
   std::mt19937 random(7);
-  const char* pieces[] = {" ", "\t", "-", "+", "0", "00", "x", ".5", "e3", "1", "99", "\n"};
+  const char* pieces[] = {" ", "\t", "-", "+", "0", "00", "x", ".5", "e3", "1", "99", "\n", "Si", "*", "\v\f\r", "- "};
   for (int n = 0; n < 100000; ++n) {
     std::string text;
-    for (int k = static_cast<int>(random() % 3); k > 0; --k) text += pieces[random() % 12];
+    for (int k = static_cast<int>(random() % 3); k > 0; --k) text += pieces[random() % 16];
     for (int k = static_cast<int>(random() % 13); k > 0; --k) text += static_cast<char>('0' + random() % 10);
-    if (random() % 2) text += pieces[random() % 12];
+    if (random() % 2) text += pieces[random() % 16];
     char* end = nullptr;
     long expected = std::strtol(text.c_str(), &end, 10);
     if (expected > 2147483647L) expected = 2147483647L;

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+
 #include "crystal/Crystal.h"
 #include "tests/unit/TestFiles.h"
 #include "tests/unit/formats/TestCrystals.h"
@@ -43,6 +48,33 @@ TEST(XSFWriterTest, HeaderAndFramesOfACubicCell) {
                          "  8      6.5172000   -0.0000000   -2.7155000      0.0000000    0.0000000    0.0000000\n" +
                          "PRIMVEC 2\n" + kCubicVectors + "CONVVEC 2\n" + kCubicVectors + "PRIMCOORD 2\n" + " 0  1\n";
   EXPECT_EQ(ReadFile(path), expected);
+}
+
+// The atom line is composed without printf: it must give printf's bytes for
+// every value a run can produce, from rounding ties to values too wide for
+// their columns, infinities and NaN.
+TEST(XSFWriterTest, AtomLinesAreTheBytesOfTheirPrintfFormat) {
+  const double kInf = std::numeric_limits<double>::infinity();
+  const double kEdges[] = {0.0,      -0.0,      0.00000005, -0.00000005, 0.25,        1e15,  -1e15, 123456789.1234567,
+                           1e300,    -1e-300,   kInf,       -kInf,       std::nan(""), 2.5e-8, 0.99999995, -9.99999995};
+  const int kNumbers[] = {0, 1, 14, 118, -3, 1000, 2147483647, -2147483647 - 1};
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  std::uniform_int_distribution<int> magnitude(-12, 12);
+  std::string mismatches;
+  for (int n = 0; n < 200000; ++n) {
+    double values[6];
+    for (double& v : values)
+      v = n % 4 == 0 ? kEdges[random() % 16] : uniform(random) * std::pow(10.0, magnitude(random));
+    const int z = kNumbers[random() % 8];
+    char ours[kAtomLineRoom];
+    const std::string line(ours, PutAtomLine(ours, z, values));
+    char theirs[4096];
+    std::snprintf(theirs, sizeof theirs, "%3d   %12.7f %12.7f %12.7f   %12.7f %12.7f %12.7f\n", z, values[0],
+                  values[1], values[2], values[3], values[4], values[5]);
+    if (line != theirs && mismatches.size() < 2000) mismatches += line + " instead of " + theirs;
+  }
+  EXPECT_EQ(mismatches, "");
 }
 
 TEST(XSFWriterTest, FailuresAreReported) {
