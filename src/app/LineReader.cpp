@@ -116,12 +116,22 @@ bool LineReader::PieceContains(const char* const* needles, int n) const {
 namespace {
 
 // The first occurrence of needle (length m > 0) in the n bytes at s, or null.
+// Candidates are found by the needle's first letter rather than its first
+// byte: output files are full of blanks, stars and digits, so that a needle
+// like "** Forces **" would otherwise stop at every line of a force table.
 const char* FindBytes(const char* s, size_t n, const char* needle, size_t m) {
+  size_t k = 0;
+  for (size_t i = 0; i < m; ++i)
+    if ((needle[i] >= 'A' && needle[i] <= 'Z') || (needle[i] >= 'a' && needle[i] <= 'z')) {
+      k = i;
+      break;
+    }
   const char* const end = s + n;
   while (static_cast<size_t>(end - s) >= m) {
-    const char* p = static_cast<const char*>(std::memchr(s, needle[0], static_cast<size_t>(end - s) - m + 1));
+    const char* p = static_cast<const char*>(std::memchr(s + k, needle[k], static_cast<size_t>(end - s) - m + 1));
     if (!p) return nullptr;
-    if (std::memcmp(p + 1, needle + 1, m - 1) == 0) return p;
+    p -= k;
+    if (std::memcmp(p, needle, m) == 0) return p;
     s = p + 1;
   }
   return nullptr;

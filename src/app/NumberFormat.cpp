@@ -43,12 +43,24 @@ constexpr uint64_t kIntPow10[] = {1ULL,
                                   1000000000000000000ULL,
                                   10000000000000000000ULL};
 
+// Writes n blanks (none for n <= 0) to out, which has room for 16 more
+// than n; returns the end. Column padding is short: one block store.
+char* PutBlanks(char* out, long n) {
+  if (n <= 0) return out;
+  if (n <= 16) {
+    std::memcpy(out, "                ", 16);
+    return out + n;
+  }
+  std::memset(out, ' ', static_cast<size_t>(n));
+  return out + n;
+}
+
 // Copies the text [first, last) to out right-aligned in width (printf's
 // padding with blanks); returns the end.
 char* PutPadded(char* out, const char* first, const char* last, int width) {
-  for (long pad = static_cast<long>(width) - (last - first); pad > 0; --pad) *out++ = ' ';
-  while (first != last) *out++ = *first++;
-  return out;
+  out = PutBlanks(out, static_cast<long>(width) - (last - first));
+  std::memcpy(out, first, static_cast<size_t>(last - first));
+  return out + (last - first);
 }
 
 // Writes v / 10^P with its sign, then for P > 0 the point and the last P
@@ -63,7 +75,7 @@ char* PutFixed(char* out, bool negative, uint64_t v, int width) {
   int nInteger = 1;
   while (nInteger < 20 && integer >= kIntPow10[nInteger]) ++nInteger;
   const int length = (negative ? 1 : 0) + nInteger + (P > 0 ? P + 1 : 0);
-  for (int pad = width - length; pad > 0; --pad) *out++ = ' ';
+  out = PutBlanks(out, width - length);
   char* p = out + length;
   for (int i = 0; i < P / 2; ++i) {
     p -= 2;
@@ -143,9 +155,15 @@ namespace {
 // multiplication or division by an exact power of ten, so the argument of
 // FormatFixed applies. False where it does not (large scales, ties).
 bool SignificantDigits(double a, int P, uint64_t& q, int& exponent) {
-  int binary = 0;
-  std::frexp(a, &binary);
-  int e = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
+  // The binary exponent from the bits (frexp's: a = m * 2^binary, m in
+  // [0.5, 1)), and from it a first guess of the decimal one,
+  // floor((binary - 1) * log10(2)); the loop below corrects the guess.
+  uint64_t bits = 0;
+  std::memcpy(&bits, &a, sizeof bits);
+  const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+  if (biased == 0) return false;  // subnormal
+  const int scaled = (biased - 1023) * 78913;  // 78913 / 2^18 = log10(2)
+  int e = scaled >= 0 ? scaled >> 18 : -((-scaled + (1 << 18) - 1) >> 18);
   for (int attempt = 0; attempt < 4; ++attempt) {
     const int k = P - 1 - e;
     if (k > 22 || k < -22) return false;
@@ -188,10 +206,12 @@ char* FormatGeneral(char* out, double x, int width, int precision) {
       int X = 0;
       if (SignificantDigits(std::fabs(x), P, q, X)) {
         char digits[16];
-        for (int i = P - 1; i >= 0; --i) {
-          digits[i] = static_cast<char>('0' + q % 10);
-          q /= 10;
+        int i = P;
+        for (; i >= 2; i -= 2) {
+          std::memcpy(&digits[i - 2], &kDigitPairs[2 * (q % 100)], 2);
+          q /= 100;
         }
+        if (i == 1) digits[0] = static_cast<char>('0' + q);
         int nDigits = P;
         while (nDigits > 1 && digits[nDigits - 1] == '0') --nDigits;  // trailing zeros go
         if (X >= -4 && X < P) {

@@ -5,9 +5,16 @@
 
 namespace quorvel {
 
-bool ScanWord(const char*& text, const char*& word, size_t& length) {
-  const char* p = text;
+// The blanks between columns, two at a time (the second is read only after
+// a blank, never beyond the terminator), then any other white space.
+inline const char* SkipScanSpace(const char* p) {
+  while (p[0] == ' ' && p[1] == ' ') p += 2;
   while (IsScanSpace(*p)) ++p;
+  return p;
+}
+
+bool ScanWord(const char*& text, const char*& word, size_t& length) {
+  const char* p = SkipScanSpace(text);
   const char* end = p;
   while (*end && !IsScanSpace(*end)) ++end;
   if (end == p) return false;
@@ -22,8 +29,7 @@ bool ScanInt(const char*& text, int& value) {
   // the C library; anything else (more digits, other bases' prefixes are not
   // read by "%d" anyway) goes to strtol.
   {
-    const char* p = text;
-    while (IsScanSpace(*p)) ++p;
+    const char* p = SkipScanSpace(text);
     const bool negative = *p == '-';
     if (*p == '+' || *p == '-') ++p;
     const char* digits = p;
@@ -81,10 +87,7 @@ inline const char* AddDigits(const char* p, unsigned long long& mantissa) {
 // so one multiplication or division rounds exactly as strtod does. Anything
 // else (more digits, larger powers, hexadecimal, inf, nan) is left to strtod.
 bool ScanPlainDecimal(const char* p, double& value, const char*& end) {
-  // The blanks between columns, two at a time (the second is read only after
-  // a blank, never beyond the terminator), then any other white space.
-  while (p[0] == ' ' && p[1] == ' ') p += 2;
-  while (IsScanSpace(*p)) ++p;
+  p = SkipScanSpace(p);
   const bool negative = *p == '-';
   if (*p == '+' || *p == '-') ++p;
   // Integer part: leading zeros are not significant; the digits after them

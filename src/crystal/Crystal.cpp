@@ -1,9 +1,11 @@
 #include "crystal/Crystal.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <new>
+#include <stdexcept>
 
 #include "app/RunFrame.h"
 #include "app/TextUtil.h"
@@ -148,17 +150,24 @@ void CCrystal::CopyRunDatabasePaths() {
 }
 
 // A negative capacity is taken as 0; a capacity that cannot be allocated
-// leaves an empty table (capacity 0) rather than ending the run.
+// leaves an empty table (capacity 0) rather than ending the run. Site
+// tables are reserved at their capacity and filled as sites arrive (see
+// Slot): a converter's table of ten thousand sites costs memory, and time,
+// only for the atoms a file has. Type tables hold their records from the
+// start.
 template <typename Record>
-static int AllocateTable(std::vector<Record>& table, int n, int& nMax, int& nUsed) {
+static int AllocateTable(std::vector<Record>& table, int n, int& nMax, int& nUsed, bool bFilled) {
   if (n < 0) n = 0;
   table.clear();
   table.shrink_to_fit();
   nMax = 0;
   nUsed = 0;
   try {
-    table.resize(static_cast<size_t>(n));
-  } catch (const std::bad_alloc&) {
+    if (bFilled)
+      table.resize(static_cast<size_t>(n));
+    else
+      table.reserve(static_cast<size_t>(n));
+  } catch (const std::exception&) {  // bad_alloc, or length_error beyond max_size
     table.clear();
     return 0;
   }
@@ -166,9 +175,17 @@ static int AllocateTable(std::vector<Record>& table, int n, int& nMax, int& nUse
   return n;
 }
 
+// The record at index of a site table, the table growing to it. Callers
+// keep index below the table's capacity, which was reserved, so that
+// records already in the table do not move.
+static CAtomSite& Slot(std::vector<CAtomSite>& table, int index) {
+  if (static_cast<size_t>(index) >= table.size()) table.resize(static_cast<size_t>(index) + 1);
+  return table[static_cast<size_t>(index)];
+}
+
 int CCrystal::AllocateAtomTypes(int n) {
   nAtomsInFormula.Free();
-  n = AllocateTable(AtomTypes, n, nMaxAtomTypes, nAtomTypes);
+  n = AllocateTable(AtomTypes, n, nMaxAtomTypes, nAtomTypes, true);
   if (n > 0) {
     if (nAtomsInFormula.SetRange(0, n - 1) < 1) {
       AtomTypes.clear();
@@ -182,10 +199,10 @@ int CCrystal::AllocateAtomTypes(int n) {
 
 int CCrystal::AllocateAtomAsymSites(int n) {
   tally_ = CSiteTally();
-  return AllocateTable(AtomAsymSites, n, nMaxAtomAsymSites, nAtomAsymSites);
+  return AllocateTable(AtomAsymSites, n, nMaxAtomAsymSites, nAtomAsymSites, false);
 }
 
-int CCrystal::AllocateAtomSites(int n) { return AllocateTable(AtomSites, n, nMaxAtomSites, nAtomSites); }
+int CCrystal::AllocateAtomSites(int n) { return AllocateTable(AtomSites, n, nMaxAtomSites, nAtomSites, false); }
 
 void CCrystal::SetLatticeParameters(double a_, double b_, double c_, double alpha_, double beta_, double gamma_) {
   a = a_;
@@ -370,18 +387,25 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
   }
 
   TallyAsymSites();
-  std::string siteLabel = label;
-  if (siteLabel.empty()) siteLabel = typeName + std::to_string(CountAsymSitesNamed(typeName) + 1);
+  const int runningNumber = label.empty() ? CountAsymSitesNamed(typeName) + 1 : 0;
 
-  // Every field of the record is set here.
-  CAtomSite& site = AtomAsymSites[nAtomAsymSites];
+  // Every field of the record is set here; the label is written into the
+  // record's own string, which a reader's earlier steps have sized.
+  CAtomSite& site = Slot(AtomAsymSites, nAtomAsymSites);
+  if (label.empty()) {
+    char number[16];
+    const char* end = std::to_chars(number, number + sizeof number, runningNumber).ptr;
+    site.Label.assign(typeName);
+    site.Label.append(number, static_cast<size_t>(end - number));
+  } else {
+    site.Label.assign(label);
+  }
   // A named type is the one just found or added; a full type table refuses
   // before looking, so the name is looked up then. A site without a type
   // name takes the type its label names.
   site.iAtomType = !typeName.empty() && iNamedType >= 0 ? iNamedType
-                                                        : FindAtomType(typeName.empty() ? siteLabel : typeName);
+                                                        : FindAtomType(typeName.empty() ? site.Label : typeName);
   site.iAsymSite = nAtomAsymSites;
-  site.Label = siteLabel;
   site.x = x;
   site.y = y;
   site.z = z;
@@ -400,7 +424,7 @@ int CCrystal::AddAtomAsymSiteRecord(const CAtomSite& site) {
     return nAtomAsymSites;
   }
   tally_ = CSiteTally();
-  CAtomSite& to = AtomAsymSites[nAtomAsymSites];
+  CAtomSite& to = Slot(AtomAsymSites, nAtomAsymSites);
   to = site;
   if (to.iAtomType >= nAtomTypes) to.iAtomType = -1;
   return ++nAtomAsymSites;
@@ -411,7 +435,7 @@ int CCrystal::AddAtomSiteRecord(const CAtomSite& site) {
     std::printf("nAtomSites [%d] exceeds maximum [%d].\n", nAtomSites, nMaxAtomSites);
     return nAtomSites;
   }
-  CAtomSite& to = AtomSites[nAtomSites];
+  CAtomSite& to = Slot(AtomSites, nAtomSites);
   to = site;
   if (to.iAtomType >= nAtomTypes) to.iAtomType = -1;
   return ++nAtomSites;
@@ -425,7 +449,7 @@ int CCrystal::AddAtomSite(const std::string& label, int iAtomType, int iAsymSite
     std::printf("nAtomSites [%d] exceeds maximum [%d].\n", nAtomSites, nMaxAtomSites);
     return nAtomSites;
   }
-  CAtomSite& site = AtomSites[nAtomSites];
+  CAtomSite& site = Slot(AtomSites, nAtomSites);
   site.iAtomType = (iAtomType >= 0 && iAtomType < nAtomTypes) ? iAtomType : -1;
   site.iAsymSite = iAsymSite;
   site.Label = label;

@@ -149,7 +149,8 @@ TEST(LineReader, ReadLineContainingFindsThePiecesReadLineFinds) {
   std::string text;
   unsigned state = 7;
   auto next = [&state]() { return state = state * 1103515245u + 12345u, (state >> 16) & 0x7fff; };
-  const std::string words[] = {"POSITION", "TOTAL-FORCE", "POS", "TOTAL", "x", "  1.25 -3.5  ", "VOLUME"};
+  const std::string words[] = {"POSITION", "TOTAL-FORCE", "POS",         "TOTAL",  "x",
+                               "  1.25 -3.5  ", "VOLUME",   "** Forces **", "Forces **", "*** Forces"};
   for (int line = 0; line < 6000; ++line) {
     int kind = static_cast<int>(next() % 40);
     std::string l;
@@ -163,7 +164,7 @@ TEST(LineReader, ReadLineContainingFindsThePiecesReadLineFinds) {
       l = std::string(4095 - 5, 'c') + "TOTAL-FORCE";  // cut inside the needle
     } else {
       int n = static_cast<int>(next() % 6);
-      for (int k = 0; k < n; ++k) l += words[next() % 7] + " ";
+      for (int k = 0; k < n; ++k) l += words[next() % 10] + " ";
     }
     text += l + (next() % 3 == 0 ? "\r\n" : "\n");
   }
@@ -171,7 +172,8 @@ TEST(LineReader, ReadLineContainingFindsThePiecesReadLineFinds) {
   TempDir dir;
   WriteFile(dir.Path("f"), text);
   const std::vector<std::vector<const char*>> needleSets = {
-      {"TOTAL-FORCE"}, {"POSITION", "VOLUME"}, {"VOLUME", "TOTAL-FORCE", "x"}, {"ab"}, {"1.25 -3.5"}, {"absent"}};
+      {"TOTAL-FORCE"}, {"POSITION", "VOLUME"}, {"VOLUME", "TOTAL-FORCE", "x"}, {"ab"}, {"1.25 -3.5"}, {"absent"},
+      {"** Forces **"}, {"* Forces", "5 -3"}};
   for (const auto& needles : needleSets)
     for (LineReader::Mode mode : {LineReader::kText, LineReader::kBinary}) {
       SCOPED_TRACE(std::string(needles[0]) + (mode == LineReader::kText ? " text" : " binary"));
