@@ -7,6 +7,7 @@
 #include "app/TextUtil.h"
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -98,6 +99,16 @@ std::tm LocalTimeNow() {
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
   return std::fopen(path.c_str(), mode);
+}
+
+void BufferStandardOutput() {
+#ifdef _WIN32
+  if (_isatty(_fileno(stdout))) return;
+#else
+  if (isatty(fileno(stdout))) return;
+#endif
+  static char buffer[1 << 16];
+  std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
 }
 
 }  // namespace quorvel

@@ -44,4 +44,10 @@ std::tm LocalTimeNow();
 // in the line reader (LineReader.h); on Linux the mode is passed through.
 std::FILE* OpenFile(const std::string& path, const char* mode);
 
+// Standard output that goes to a file or a pipe is written in 64 KB blocks
+// instead of the C library's 4 KB ones (a trajectory conversion prints a
+// line per atom and step); a terminal keeps its line buffering. Call before
+// anything is printed.
+void BufferStandardOutput();
+
 }  // namespace quorvel

@@ -1,3 +1,7 @@
+#include "app/Platform.h"
 #include "app/RunFrame.h"
 
-int main(int argc, char** argv) { return quorvel::RunQuorvel(argc, argv); }
+int main(int argc, char** argv) {
+  quorvel::BufferStandardOutput();
+  return quorvel::RunQuorvel(argc, argv);
+}
