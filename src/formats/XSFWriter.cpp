@@ -1,7 +1,14 @@
 #include "formats/XSFWriter.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "app/NumberFormat.h"
 #include "app/Options.h"
@@ -22,17 +29,73 @@ int AtomicNumberColumn(const CAtomType* type) {
   return static_cast<int>(z);
 }
 
-void WriteVectorLines(std::FILE* file, const CCrystal& crystal) {
-  for (int i = 0; i < 3; ++i)
-    FastFprintf(file, " %16.10f %16.10f %16.10f\n", crystal.LatticeVector[i][0] * 10.0,
-                crystal.LatticeVector[i][1] * 10.0, crystal.LatticeVector[i][2] * 10.0);
-}
-
 void WriteHeader(std::FILE* file, int nFrames) {
   std::fprintf(file, "ANIMSTEPS %d\n", nFrames);
   std::fprintf(file, "CRYSTAL\n");
   std::fprintf(file, "\n");
 }
+
+// The frame's numbers from the crystal. A site count beyond the table ends
+// the frame at the first missing site, with a message; returns the number
+// of atoms taken.
+int TakeFrame(const CCrystal& crystal, int iFrame, CXSFFrame& frame) {
+  frame.iFrame = iFrame;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) frame.Vectors[i][j] = crystal.LatticeVector[i][j] * 10.0;
+  frame.nAtomSites = crystal.nAtomSites;
+  const int nAtoms = std::max(0, crystal.nAtomSites);
+  const int nHeld = std::min(nAtoms, static_cast<int>(crystal.AtomSites.size()));
+  frame.AtomicNumbers.resize(static_cast<size_t>(nHeld));
+  frame.Values.resize(6 * static_cast<size_t>(nHeld));
+  for (int i = 0; i < nHeld; ++i) {
+    const CAtomSite& site = crystal.AtomSites[i];
+    // Positions as stored, not wrapped into the cell.
+    double x, y, z;
+    crystal.FractionalToCartesian(site.x, site.y, site.z, x, y, z);
+    double* values = &frame.Values[6 * static_cast<size_t>(i)];
+    values[0] = x * 10.0;
+    values[1] = y * 10.0;
+    values[2] = z * 10.0;
+    values[3] = site.Force[0];
+    values[4] = site.Force[1];
+    values[5] = site.Force[2];
+    frame.AtomicNumbers[i] = AtomicNumberColumn(crystal.TypeOf(site));
+  }
+  if (nHeld < nAtoms) std::printf("Error: pAtom[%d] is NULL.\n", nHeld);
+  return nHeld;
+}
+
+void WriteFrame(std::FILE* file, const CXSFFrame& frame) {
+  const int step = frame.iFrame;
+  // The conventional cell is written equal to the primitive cell.
+  for (const char* block : {"PRIMVEC", "CONVVEC"}) {
+    std::fprintf(file, "%s %d\n", block, step);
+    for (const auto& v : frame.Vectors) FastFprintf(file, " %16.10f %16.10f %16.10f\n", v[0], v[1], v[2]);
+  }
+  std::fprintf(file, "PRIMCOORD %d\n", step);
+  std::fprintf(file, " %d  1\n", frame.nAtomSites);
+  // The atom lines, the bulk of every trajectory, are composed in a block
+  // that goes to the stream whenever it is nearly full.
+  char block[1 << 14];
+  char* end = block;
+  char* const limit = block + sizeof block - kAtomLineRoom;
+  for (size_t i = 0; i < frame.AtomicNumbers.size(); ++i) {
+    end = PutAtomLine(end, frame.AtomicNumbers[i], &frame.Values[6 * i]);
+    if (end > limit) {
+      std::fwrite(block, 1, static_cast<size_t>(end - block), file);
+      end = block;
+    }
+  }
+  std::fwrite(block, 1, static_cast<size_t>(end - block), file);
+}
+
+// The writing thread is woken for a batch of frames, not for every frame
+// (a wake-up costs tens of microseconds on a virtual machine), and the
+// reader waits only when twice that many are waiting: enough to keep both
+// busy, few enough that memory stays flat.
+constexpr size_t kBatchFrames = 8;
+constexpr size_t kWaitingFrames = 2 * kBatchFrames;
+constexpr size_t kStreamBufferSize = 1 << 16;
 
 }  // namespace
 
@@ -45,63 +108,11 @@ std::FILE* CreateXSFFile(const std::string& path, int nFrames) {
   return file;
 }
 
-CXSFTrajectory::CXSFTrajectory(int nStepsInFile, bool bLastStepReplaces) : nStep(nStepsInFile) {
-  const int nLastStep = GetOptionInt("nLastStep");
-  if (nLastStep > 0 && (bLastStepReplaces || nLastStep < nStep)) nStep = nLastStep;
-  nOutputInterval = GetOptionInt("nOutputInterval");
-  if (nOutputInterval <= 0) nOutputInterval = 1;
-  nOutput = (nStep - 1) / nOutputInterval + 1;
-}
-
-std::FILE* CXSFTrajectory::Create(const std::string& path) const {
-  std::FILE* file = OpenFile(path, "wb");
-  if (!file) return nullptr;
-  // Trajectories of many megabytes go out in 64 KB writes rather than in
-  // the stream's default 4 KB ones.
-  buffer_.reset(new char[kStreamBufferSize]);
-  std::setvbuf(file, buffer_.get(), _IOFBF, kStreamBufferSize);
-  if (nStep > 0) WriteHeader(file, nOutput);
-  return file;
-}
-
-void CXSFTrajectory::WriteStep(std::FILE* file, int step, const CCrystal& crystal) {
-  if (step % nOutputInterval != 0) return;
-  WriteXSFFrame(file, ++iFrame_, crystal);
-  FastPrintf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", step, crystal.Temperature, crystal.Pressure, crystal.Density);
-}
-
 int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal) {
-  std::fprintf(file, "PRIMVEC %d\n", step);
-  WriteVectorLines(file, crystal);
-  // The conventional cell is written equal to the primitive cell.
-  std::fprintf(file, "CONVVEC %d\n", step);
-  WriteVectorLines(file, crystal);
-  std::fprintf(file, "PRIMCOORD %d\n", step);
-  std::fprintf(file, " %d  1\n", crystal.nAtomSites);
-  // The atom lines, the bulk of every trajectory, are composed in a block
-  // that goes to the stream whenever it is nearly full.
-  char block[1 << 14];
-  char* end = block;
-  char* const limit = block + sizeof block - kAtomLineRoom;
-  for (int i = 0; i < crystal.nAtomSites; ++i) {
-    if (i >= static_cast<int>(crystal.AtomSites.size())) {
-      std::fwrite(block, 1, static_cast<size_t>(end - block), file);
-      std::printf("Error: pAtom[%d] is NULL.\n", i);
-      return i;
-    }
-    const CAtomSite& site = crystal.AtomSites[i];
-    // Positions as stored, not wrapped into the cell.
-    double x, y, z;
-    crystal.FractionalToCartesian(site.x, site.y, site.z, x, y, z);
-    const double values[6] = {x * 10.0, y * 10.0, z * 10.0, site.Force[0], site.Force[1], site.Force[2]};
-    end = PutAtomLine(end, AtomicNumberColumn(crystal.TypeOf(site)), values);
-    if (end > limit) {
-      std::fwrite(block, 1, static_cast<size_t>(end - block), file);
-      end = block;
-    }
-  }
-  std::fwrite(block, 1, static_cast<size_t>(end - block), file);
-  return crystal.nAtomSites > 0 ? crystal.nAtomSites : 0;
+  CXSFFrame frame;
+  const int nTaken = TakeFrame(crystal, step, frame);
+  WriteFrame(file, frame);
+  return nTaken < crystal.nAtomSites ? nTaken : std::max(0, crystal.nAtomSites);
 }
 
 char* PutAtomLine(char* out, int atomicNumber, const double values[6]) {
@@ -116,6 +127,149 @@ char* PutAtomLine(char* out, int atomicNumber, const double values[6]) {
   }
   *out++ = '\n';
   return out;
+}
+
+namespace {
+
+// Creates the file for writing, replacing what it held, with its header
+// for nFrames frames (none for -1). Trajectories of many megabytes go out
+// in 64 KB writes, through buffer, rather than in the stream's 4 KB ones.
+std::FILE* OpenWriter(const std::string& path, int nFrames, std::unique_ptr<char[]>& buffer) {
+  std::FILE* file = OpenFile(path, "wb");
+  if (!file) return nullptr;
+  buffer.reset(new char[kStreamBufferSize]);
+  std::setvbuf(file, buffer.get(), _IOFBF, kStreamBufferSize);
+  if (nFrames >= 0) WriteHeader(file, nFrames);
+  return file;
+}
+
+}  // namespace
+
+struct CXSFTrajectory::CWriter {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<CXSFFrame> queue;
+  std::vector<CXSFFrame> spare;
+  bool bClosing = false;
+  bool bWriterWaits = false;  // for a batch
+  bool bReaderWaits = false;  // for room
+  std::thread thread;
+
+  // Writes the frames as they come, a batch at a time, until Close() and
+  // the queue is empty. A file that can no longer be created (it could a
+  // moment ago) takes the frames without writing them.
+  void Run(std::string path, int nFrames) {
+    std::unique_ptr<char[]> buffer;
+    std::FILE* file = OpenWriter(path, nFrames, buffer);
+    std::deque<CXSFFrame> batch;
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        bWriterWaits = true;
+        changed.wait(lock, [this] { return queue.size() >= kBatchFrames || bClosing; });
+        bWriterWaits = false;
+        if (queue.empty()) break;
+        batch.swap(queue);
+        if (bReaderWaits) changed.notify_all();
+      }
+      for (const CXSFFrame& frame : batch)
+        if (file) WriteFrame(file, frame);
+      // The written frames' tables go back to the reader, which fills them
+      // anew: no memory is freed in one thread and taken in the other.
+      std::lock_guard<std::mutex> lock(mutex);
+      for (CXSFFrame& frame : batch) spare.push_back(std::move(frame));
+      batch.clear();
+    }
+    if (file) std::fclose(file);
+  }
+
+  // A frame to fill: one written before where there is one.
+  CXSFFrame Spare() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (spare.empty()) return CXSFFrame();
+    CXSFFrame frame = std::move(spare.back());
+    spare.pop_back();
+    return frame;
+  }
+
+  void Push(CXSFFrame&& frame) {
+    std::unique_lock<std::mutex> lock(mutex);
+    bReaderWaits = true;
+    changed.wait(lock, [this] { return queue.size() < kWaitingFrames; });
+    bReaderWaits = false;
+    queue.push_back(std::move(frame));
+    if (bWriterWaits && queue.size() >= kBatchFrames) changed.notify_all();
+  }
+
+  void Finish() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      bClosing = true;
+    }
+    changed.notify_all();
+    if (thread.joinable()) thread.join();
+  }
+};
+
+CXSFTrajectory::CXSFTrajectory(int nStepsInFile, bool bLastStepReplaces) : nStep(nStepsInFile) {
+  const int nLastStep = GetOptionInt("nLastStep");
+  if (nLastStep > 0 && (bLastStepReplaces || nLastStep < nStep)) nStep = nLastStep;
+  nOutputInterval = GetOptionInt("nOutputInterval");
+  if (nOutputInterval <= 0) nOutputInterval = 1;
+  nOutput = (nStep - 1) / nOutputInterval + 1;
+}
+
+CXSFTrajectory::~CXSFTrajectory() { Close(); }
+
+bool CXSFTrajectory::Create(const std::string& path, bool bHeaderAlways) {
+  Close();
+  const bool bHeader = nStep > 0 || bHeaderAlways;
+  // The writing thread creates the file: replacing the trajectory of an
+  // earlier run frees its blocks, which takes the file system milliseconds
+  // for every few megabytes, and the reader need not wait for that. Here the
+  // file is only opened for appending, which creates it but keeps what it
+  // holds, so that a file that cannot be written is reported now.
+  std::FILE* probe = OpenFile(path, "ab");
+  if (!probe) return false;
+  std::fclose(probe);
+  try {
+    auto writer = std::make_unique<CWriter>();
+    writer->thread = std::thread(&CWriter::Run, writer.get(), path, bHeader ? nOutput : -1);
+    writer_ = std::move(writer);
+    return true;
+  } catch (const std::system_error&) {
+    writer_.reset();
+  }
+  // Without a second thread the frames are written as they come.
+  file_ = OpenWriter(path, bHeader ? nOutput : -1, buffer_);
+  return file_ != nullptr;
+}
+
+void CXSFTrajectory::WriteStep(int step, const CCrystal& crystal) {
+  if (step % nOutputInterval != 0 || (!writer_ && !file_)) return;
+  CXSFFrame frame = writer_ ? writer_->Spare() : CXSFFrame();
+  TakeFrame(crystal, ++iFrame_, frame);
+  Write(std::move(frame));
+  FastPrintf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", step, crystal.Temperature, crystal.Pressure, crystal.Density);
+}
+
+void CXSFTrajectory::Write(CXSFFrame&& frame) {
+  if (writer_)
+    writer_->Push(std::move(frame));
+  else if (file_)
+    WriteFrame(file_, frame);
+}
+
+void CXSFTrajectory::Close() {
+  if (writer_) {
+    writer_->Finish();
+    writer_.reset();
+  }
+  if (file_) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  buffer_.reset();
 }
 
 }  // namespace quorvel

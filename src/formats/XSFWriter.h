@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/NumberFormat.h"
 
@@ -23,31 +24,54 @@ int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal);
 constexpr size_t kAtomLineRoom = 6 * kFormatRoom + 32;
 char* PutAtomLine(char* out, int atomicNumber, const double values[6]);
 
+// The numbers of one frame, taken from the crystal: the cell vectors and
+// each atom's atomic number, position and force, in the units the file
+// shows.
+struct CXSFFrame {
+  int iFrame = 0;
+  double Vectors[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+  int nAtomSites = 0;                 // as the crystal counts them
+  std::vector<int> AtomicNumbers;     // the atoms the crystal holds
+  std::vector<double> Values;         // 6 per atom: x y z (A), force
+};
+
 // The frames of a trajectory conversion: of the steps in the file (limited by
 // the option nLastStep) every nOutputInterval-th becomes a frame.
+//
+// The file is created, and the frames are composed and written, by a second
+// thread while the reader goes on with the next steps; at most a few frames
+// wait, so memory does not grow with the run. The file is this object's:
+// Close() (or the destructor) waits for the last frame and closes it.
 class CXSFTrajectory {
  public:
   // nLastStep above 0 limits the steps to convert; with bLastStepReplaces it
   // replaces their count outright, without looking at the file.
   CXSFTrajectory(int nStepsInFile, bool bLastStepReplaces);
+  ~CXSFTrajectory();
+  CXSFTrajectory(const CXSFTrajectory&) = delete;
+  CXSFTrajectory& operator=(const CXSFTrajectory&) = delete;
 
   // Creates the file with its header for nOutput frames; a conversion
-  // without any step leaves it empty. Null when it cannot be created. The
-  // file writes through a buffer that this object owns: the object must
-  // outlive the open file (declare it first).
-  std::FILE* Create(const std::string& path) const;
+  // without any step leaves it empty unless bHeaderAlways. False when it
+  // cannot be created.
+  bool Create(const std::string& path, bool bHeaderAlways = false);
   // Writes step (counted from 0) as the next frame when it is one of every
   // nOutputInterval-th, with its "...Frame" line on standard output.
-  void WriteStep(std::FILE* file, int step, const CCrystal& crystal);
+  void WriteStep(int step, const CCrystal& crystal);
+  // Writes what is still waiting and closes the file.
+  void Close();
 
   int nStep = 0;
   int nOutputInterval = 1;
   int nOutput = 0;
 
  private:
-  static constexpr size_t kStreamBufferSize = 1 << 16;
+  struct CWriter;
+  void Write(CXSFFrame&& frame);
   int iFrame_ = 0;
-  mutable std::unique_ptr<char[]> buffer_;
+  std::FILE* file_ = nullptr;
+  std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<CWriter> writer_;
 };
 
 }  // namespace quorvel

@@ -398,8 +398,7 @@ int CPlimo::ConvF09p(const std::string& input, const std::string& /*unused*/) {
     }
     // The header (ANIMSTEPS nOutput) is written as the file is created, so
     // a run whose first frame is missing still leaves a well-formed file.
-    FilePtr xsf(CreateXSFFile(files.XSF, frames.nOutput));
-    if (!xsf) {
+    if (!frames.Create(files.XSF, true)) {
       std::printf("Can not write to [%s].\n", files.XSF.c_str());
       return -1;
     }
@@ -431,7 +430,7 @@ int CPlimo::ConvF09p(const std::string& input, const std::string& /*unused*/) {
       file09V.ReadRecord(*current);
 
       if (step == 0) initial->Copy(*current);
-      frames.WriteStep(xsf.get(), step, *current);
+      frames.WriteStep(step, *current);
       if (step == 0) {
         accumulator->Copy(*current);
         for (int i = 0; i < accumulator->nAtomAsymSites; ++i) {
@@ -461,6 +460,7 @@ int CPlimo::ConvF09p(const std::string& input, const std::string& /*unused*/) {
         ++AvrCount;
       }
     }
+    frames.Close();
   }
 
   std::printf("CIFHeader: %s\n", files.CIFStem.c_str());

@@ -41,6 +41,23 @@ bool ReadCellBlock(LineReader& stream, CCrystal& crystal) {
   return true;
 }
 
+// The progress line of an atom, printf("%s (%lg,%lg,%lg)\n", element, u, v,
+// w), composed without the format parser: it is printed for every atom of
+// every step. The element is a word of the file, without NUL bytes.
+void PrintAtomLine(const std::string& element, const double uvw[3]) {
+  std::fwrite(element.data(), 1, element.size(), stdout);
+  char text[3 * kFormatRoom + 8];
+  char* p = text;
+  *p++ = ' ';
+  *p++ = '(';
+  for (int k = 0; k < 3; ++k) {
+    p = FormatGeneral(p, uvw[k], 0, 6);
+    *p++ = k < 2 ? ',' : ')';
+  }
+  *p++ = '\n';
+  std::fwrite(text, 1, static_cast<size_t>(p - text), stdout);
+}
+
 // One row of the atom table, "x  Si  1  0.000000  0.250000  0.250000  x",
 // added as a site with the given force. A row without an element name (such
 // as the closing "xxxx" line) adds nothing; coordinates missing after the
@@ -54,7 +71,7 @@ void AddAtomLine(const char* line, CCrystal& crystal, std::string& element, cons
   double uvw[3] = {0, 0, 0};
   int number = 0;
   if (ScanInt(p, number)) ScanDoubles(p, uvw, 3);
-  FastPrintf("%s (%lg,%lg,%lg)\n", element.c_str(), uvw[0], uvw[1], uvw[2]);
+  PrintAtomLine(element, uvw);
   crystal.AddAtomAsymSite("", element, 1.0, uvw[0], uvw[1], uvw[2], force[0], force[1], force[2]);
 }
 
@@ -154,8 +171,7 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
   }
   // The header announces the frames and comes with the first step: a run
   // without steps leaves the file empty.
-  FilePtr xsf(frames.Create(xsfPath));
-  if (!xsf) {
+  if (!frames.Create(xsfPath)) {
     std::printf("Can not write to [%s].\n", xsfPath.c_str());
     return -1;
   }
@@ -171,10 +187,10 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
 
   for (int i = 0; i < nStep; ++i) {
     if (CASTEP::ReadNextCrystalStructureFromOutput(castep, *crystal) <= 0) break;
-    frames.WriteStep(xsf.get(), i, *crystal);
+    frames.WriteStep(i, *crystal);
   }
   castep.Close();
-  xsf.reset();
+  frames.Close();
   std::printf("\n");
 
   if (initial->nAtomAsymSites == 0) {

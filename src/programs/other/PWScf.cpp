@@ -239,8 +239,7 @@ int PWScfConvOutput(const std::string& argument, const std::string& /*unused*/) 
   }
   // The header announces the frames and comes with the first step: a run
   // without steps leaves the file empty.
-  FilePtr xsf(frames.Create(xsfPath));
-  if (!xsf) {
+  if (!frames.Create(xsfPath)) {
     std::printf("Can not write to [%s].\n", xsfPath.c_str());
     return -1;
   }
@@ -251,10 +250,10 @@ int PWScfConvOutput(const std::string& argument, const std::string& /*unused*/) 
   for (int i = 0; i < nStep; ++i) {
     CPWScf::ReadNextStep(output, *crystal, nAtoms, forces);
     if (i == 0) initial->Copy(*crystal);
-    frames.WriteStep(xsf.get(), i, *crystal);
+    frames.WriteStep(i, *crystal);
   }
   output.Close();
-  xsf.reset();
+  frames.Close();
   std::printf("\n");
 
   std::printf("Make CIFFile of initial structure [%s].\n", initialCifPath.c_str());

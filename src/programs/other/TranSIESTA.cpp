@@ -348,8 +348,7 @@ int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unuse
   }
   // The header announces nOutput frames; a log without any step leaves the
   // file empty.
-  FilePtr xsf(frames.Create(xsfPath));
-  if (!xsf) {
+  if (!frames.Create(xsfPath)) {
     std::printf("Can not write to [%s].\n", xsfPath.c_str());
     return -1;
   }
@@ -365,9 +364,9 @@ int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unuse
 
   for (int i = 0; i < nStep; ++i) {
     if (TranSIESTA::ReadNextCrystalStructureFromOutput(log, *crystal, *initial, cell) <= 0) break;
-    frames.WriteStep(xsf.get(), i, *crystal);
+    frames.WriteStep(i, *crystal);
   }
-  xsf.reset();
+  frames.Close();
   log.Close();
   std::printf("\n");
 

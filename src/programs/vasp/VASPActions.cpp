@@ -121,15 +121,14 @@ int VASPMakeXSF(const std::string& argument, const std::string& /*unused*/) {
   }
   // The header announces nOutput frames; an OUTCAR without any step leaves
   // the file empty.
-  FilePtr xsf(frames.Create(xsfPath));
-  if (!xsf) {
+  if (!frames.Create(xsfPath)) {
     std::printf("Can not write to [%s].\n", xsfPath.c_str());
     return -1;
   }
 
   for (int i = 0; i < nStep; ++i) {
     if (CVASP::ReadNextCrystalStructureFromOUTCAR(outcar, *crystal) <= 0) break;
-    frames.WriteStep(xsf.get(), i, *crystal);
+    frames.WriteStep(i, *crystal);
   }
   return 1;
 }

@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <limits>
 #include <random>
+#include <string>
+#include <vector>
 
+#include "app/Options.h"
 #include "crystal/Crystal.h"
 #include "tests/unit/TestFiles.h"
 #include "tests/unit/formats/TestCrystals.h"
@@ -75,6 +78,87 @@ TEST(XSFWriterTest, AtomLinesAreTheBytesOfTheirPrintfFormat) {
     if (line != theirs && mismatches.size() < 2000) mismatches += line + " instead of " + theirs;
   }
   EXPECT_EQ(mismatches, "");
+}
+
+void SetOptions(std::vector<std::string> args) {
+  OptionTable.Reset();
+  DeclareOptions(OptionTable);
+  std::vector<const char*> argv{"quorvel"};
+  for (auto& a : args) argv.push_back(a.c_str());
+  testing::internal::CaptureStdout();
+  OptionTable.ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+  testing::internal::GetCapturedStdout();
+}
+
+// A trajectory is written by a second thread in batches: every frame must
+// arrive whole and in order, numbered by frame, the same bytes as frames
+// written one by one, and the "...Frame" lines must name the steps.
+TEST(XSFWriterTest, TrajectoryFramesArriveInOrderFromTheWritingThread) {
+  TempDir dir;
+  CCrystal crystal;
+  SetCell(crystal, 0.4, 0.5, 0.6, 80, 95, 110);
+  int si = AddTestType(crystal, "Si", 0, 14.0);
+  int o = AddTestType(crystal, "O", 0, 8.0);
+  for (const char* interval : {"1", "3"}) {
+    SCOPED_TRACE(std::string("nOutputInterval ") + interval);
+    SetOptions({std::string("--nOutputInterval=") + interval});
+    const int nSteps = 101;
+    const int nInterval = std::atoi(interval);
+    std::FILE* reference = CreateXSFFile(dir.Path("ref.xsf"), (nSteps - 1) / nInterval + 1);
+    ASSERT_NE(reference, nullptr);
+    std::string expectedLines;
+    testing::internal::CaptureStdout();
+    {
+      CXSFTrajectory frames(nSteps, false);
+      ASSERT_TRUE(frames.Create(dir.Path("run.xsf")));
+      int iFrame = 0;
+      for (int step = 0; step < nSteps; ++step) {
+        // A cell of a varying number of atoms that move every step.
+        crystal.nAtomSites = 0;
+        for (int k = 0; k < 1 + step % 7; ++k)
+          crystal.AddAtomSite("A", k % 2 ? si : o, k, 1.0, 0.01 * step + 0.1 * k, -0.003 * step, 0.5, step, -k, 0.25);
+        frames.WriteStep(step, crystal);
+        if (step % nInterval == 0) {
+          WriteXSFFrame(reference, ++iFrame, crystal);
+          expectedLines += "...Frame " + std::to_string(step) + " (T=0, P=0, D=0)\n";
+        }
+      }
+      frames.Close();
+      frames.Close();  // a second close does nothing
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), expectedLines);
+    std::fclose(reference);
+    const std::string written = ReadFile(dir.Path("run.xsf"));
+    EXPECT_EQ(written, ReadFile(dir.Path("ref.xsf")));
+    EXPECT_EQ(written.compare(0, 11, nInterval == 1 ? "ANIMSTEPS 1" : "ANIMSTEPS 3"), 0);
+  }
+
+  // A run without steps leaves the file empty, or with its header where the
+  // caller asks for it; a file that cannot be created is reported and not
+  // left behind; a trajectory left without Close() is finished by its end.
+  SetOptions({});
+  {
+    CXSFTrajectory none(0, false);
+    ASSERT_TRUE(none.Create(dir.Path("none.xsf")));
+    CXSFTrajectory header(0, false);
+    ASSERT_TRUE(header.Create(dir.Path("header.xsf"), true));
+    CXSFTrajectory unwritable(5, false);
+    EXPECT_FALSE(unwritable.Create(dir.Path("no/such/dir/a.xsf")));
+    testing::internal::CaptureStdout();
+    unwritable.WriteStep(0, crystal);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    CXSFTrajectory open(2, false);
+    ASSERT_TRUE(open.Create(dir.Path("open.xsf")));
+    testing::internal::CaptureStdout();
+    open.WriteStep(0, crystal);
+    open.WriteStep(1, crystal);
+    testing::internal::GetCapturedStdout();
+  }
+  EXPECT_EQ(ReadFile(dir.Path("none.xsf")), "");
+  EXPECT_EQ(ReadFile(dir.Path("header.xsf")), "ANIMSTEPS 0\nCRYSTAL\n\n");
+  const std::string open = ReadFile(dir.Path("open.xsf"));
+  EXPECT_EQ(open.compare(0, 11, "ANIMSTEPS 2"), 0);
+  EXPECT_NE(open.find("PRIMCOORD 2\n 3  1\n"), std::string::npos);  // the last step's three atoms
 }
 
 TEST(XSFWriterTest, FailuresAreReported) {
