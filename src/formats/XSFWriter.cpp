@@ -41,7 +41,7 @@ void WriteHeader(std::FILE* file, int nFrames) {
 int TakeFrame(const CCrystal& crystal, int iFrame, CXSFFrame& frame) {
   frame.iFrame = iFrame;
   for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) frame.Vectors[i][j] = crystal.LatticeVector[i][j] * 10.0;
+    for (int j = 0; j < 3; ++j) frame.Lattice[i][j] = crystal.LatticeVector[i][j];
   frame.nAtomSites = crystal.nAtomSites;
   const int nAtoms = std::max(0, crystal.nAtomSites);
   const int nHeld = std::min(nAtoms, static_cast<int>(crystal.AtomSites.size()));
@@ -49,13 +49,10 @@ int TakeFrame(const CCrystal& crystal, int iFrame, CXSFFrame& frame) {
   frame.Values.resize(6 * static_cast<size_t>(nHeld));
   for (int i = 0; i < nHeld; ++i) {
     const CAtomSite& site = crystal.AtomSites[i];
-    // Positions as stored, not wrapped into the cell.
-    double x, y, z;
-    crystal.FractionalToCartesian(site.x, site.y, site.z, x, y, z);
     double* values = &frame.Values[6 * static_cast<size_t>(i)];
-    values[0] = x * 10.0;
-    values[1] = y * 10.0;
-    values[2] = z * 10.0;
+    values[0] = site.x;
+    values[1] = site.y;
+    values[2] = site.z;
     values[3] = site.Force[0];
     values[4] = site.Force[1];
     values[5] = site.Force[2];
@@ -70,7 +67,8 @@ void WriteFrame(std::FILE* file, const CXSFFrame& frame) {
   // The conventional cell is written equal to the primitive cell.
   for (const char* block : {"PRIMVEC", "CONVVEC"}) {
     std::fprintf(file, "%s %d\n", block, step);
-    for (const auto& v : frame.Vectors) FastFprintf(file, " %16.10f %16.10f %16.10f\n", v[0], v[1], v[2]);
+    for (const auto& v : frame.Lattice)
+      FastFprintf(file, " %16.10f %16.10f %16.10f\n", v[0] * 10.0, v[1] * 10.0, v[2] * 10.0);
   }
   std::fprintf(file, "PRIMCOORD %d\n", step);
   std::fprintf(file, " %d  1\n", frame.nAtomSites);
@@ -79,8 +77,19 @@ void WriteFrame(std::FILE* file, const CXSFFrame& frame) {
   char block[1 << 14];
   char* end = block;
   char* const limit = block + sizeof block - kAtomLineRoom;
+  const double(*v)[3] = frame.Lattice;
   for (size_t i = 0; i < frame.AtomicNumbers.size(); ++i) {
-    end = PutAtomLine(end, frame.AtomicNumbers[i], &frame.Values[6 * i]);
+    // Positions as stored, not wrapped into the cell, in Angstrom: the
+    // arithmetic of CCrystal::FractionalToCartesian, times 10.
+    const double* site = &frame.Values[6 * i];
+    const double x = site[0], y = site[1], z = site[2];
+    const double values[6] = {(x * v[0][0] + y * v[1][0] + z * v[2][0]) * 10.0,
+                              (x * v[0][1] + y * v[1][1] + z * v[2][1]) * 10.0,
+                              (x * v[0][2] + y * v[1][2] + z * v[2][2]) * 10.0,
+                              site[3],
+                              site[4],
+                              site[5]};
+    end = PutAtomLine(end, frame.AtomicNumbers[i], values);
     if (end > limit) {
       std::fwrite(block, 1, static_cast<size_t>(end - block), file);
       end = block;

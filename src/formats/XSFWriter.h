@@ -24,15 +24,15 @@ int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal);
 constexpr size_t kAtomLineRoom = 6 * kFormatRoom + 32;
 char* PutAtomLine(char* out, int atomicNumber, const double values[6]);
 
-// The numbers of one frame, taken from the crystal: the cell vectors and
-// each atom's atomic number, position and force, in the units the file
-// shows.
+// The numbers of one frame as the crystal holds them: the cell vectors (nm)
+// and each atom's atomic number, fractional position and force. The
+// writing thread turns them into the file's Angstrom.
 struct CXSFFrame {
   int iFrame = 0;
-  double Vectors[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
-  int nAtomSites = 0;                 // as the crystal counts them
-  std::vector<int> AtomicNumbers;     // the atoms the crystal holds
-  std::vector<double> Values;         // 6 per atom: x y z (A), force
+  double Lattice[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+  int nAtomSites = 0;              // as the crystal counts them
+  std::vector<int> AtomicNumbers;  // the atoms the crystal holds
+  std::vector<double> Values;      // 6 per atom: x y z (fractional), force
 };
 
 // The frames of a trajectory conversion: of the steps in the file (limited by
