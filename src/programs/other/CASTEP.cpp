@@ -35,7 +35,7 @@ bool ReadCellBlock(LineReader& stream, CCrystal& crystal) {
     if (second) angle[i] = AtoF(second + 1);
   }
   crystal.SetLatticeParameters(0.1 * length[0], 0.1 * length[1], 0.1 * length[2], angle[0], angle[1], angle[2]);
-  std::printf("Lattice parameters: %lg %lg %lg nm  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
+  FastPrintf("Lattice parameters: %lg %lg %lg nm  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
               crystal.beta, crystal.gamma);
   crystal.CalculateLatticeVectors();
   return true;
