@@ -416,29 +416,28 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
   return ++nAtomAsymSites;
 }
 
-// A prepared site keeps its type index only while that index names a type of
-// this crystal; otherwise it has no type.
-int CCrystal::AddAtomAsymSiteRecord(const CAtomSite& site) {
-  if (nAtomAsymSites >= nMaxAtomAsymSites) {
-    std::printf("nAtomAsymSites [%d] exceeds maximum [%d].\n", nAtomAsymSites, nMaxAtomAsymSites);
-    return nAtomAsymSites;
+// Adds a prepared site to a site table, whose counter the message of a full
+// table names. The site keeps its type index only while that index names a
+// type of the crystal (of nTypes); otherwise it has no type.
+static int AddSiteRecord(std::vector<CAtomSite>& table, int& nUsed, int nMax, const char* counter,
+                         const CAtomSite& site, int nTypes) {
+  if (nUsed >= nMax) {
+    std::printf("%s [%d] exceeds maximum [%d].\n", counter, nUsed, nMax);
+    return nUsed;
   }
-  tally_ = CSiteTally();
-  CAtomSite& to = Slot(AtomAsymSites, nAtomAsymSites);
+  CAtomSite& to = Slot(table, nUsed);
   to = site;
-  if (to.iAtomType >= nAtomTypes) to.iAtomType = -1;
-  return ++nAtomAsymSites;
+  if (to.iAtomType >= nTypes) to.iAtomType = -1;
+  return ++nUsed;
+}
+
+int CCrystal::AddAtomAsymSiteRecord(const CAtomSite& site) {
+  if (nAtomAsymSites < nMaxAtomAsymSites) tally_ = CSiteTally();
+  return AddSiteRecord(AtomAsymSites, nAtomAsymSites, nMaxAtomAsymSites, "nAtomAsymSites", site, nAtomTypes);
 }
 
 int CCrystal::AddAtomSiteRecord(const CAtomSite& site) {
-  if (nAtomSites >= nMaxAtomSites) {
-    std::printf("nAtomSites [%d] exceeds maximum [%d].\n", nAtomSites, nMaxAtomSites);
-    return nAtomSites;
-  }
-  CAtomSite& to = Slot(AtomSites, nAtomSites);
-  to = site;
-  if (to.iAtomType >= nAtomTypes) to.iAtomType = -1;
-  return ++nAtomSites;
+  return AddSiteRecord(AtomSites, nAtomSites, nMaxAtomSites, "nAtomSites", site, nAtomTypes);
 }
 
 // Returns the new nAtomSites. A type index that names no type of this crystal
