@@ -10,6 +10,7 @@
 
 #include "app/Options.h"
 #include "crystal/Crystal.h"
+#include "tests/unit/RunOptions.h"
 
 namespace quorvel {
 
@@ -48,15 +49,6 @@ inline void AddBothSites(CCrystal& crystal, const std::string& label, int iType,
   site.z = z;
   crystal.AddAtomAsymSiteRecord(site);
   crystal.AddAtomSite(label, iType, site.iAsymSite, occupancy, x, y, z, 0, 0, 0);
-}
-
-// The option table of a run with these arguments after the program name.
-inline void SetRunOptions(std::initializer_list<const char*> args) {
-  OptionTable.Reset();
-  DeclareOptions(OptionTable);
-  std::vector<const char*> argv{"quorvel"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  OptionTable.ParseCommandLine(static_cast<int>(argv.size()), argv.data());
 }
 
 // Runs the rest of a scope in another working directory (the analyses write

@@ -11,6 +11,7 @@
 
 #include "app/Options.h"
 #include "crystal/Crystal.h"
+#include "tests/unit/RunOptions.h"
 #include "tests/unit/TestFiles.h"
 #include "tests/unit/formats/TestCrystals.h"
 
@@ -80,16 +81,6 @@ TEST(XSFWriterTest, AtomLinesAreTheBytesOfTheirPrintfFormat) {
   EXPECT_EQ(mismatches, "");
 }
 
-void SetOptions(std::vector<std::string> args) {
-  OptionTable.Reset();
-  DeclareOptions(OptionTable);
-  std::vector<const char*> argv{"quorvel"};
-  for (auto& a : args) argv.push_back(a.c_str());
-  testing::internal::CaptureStdout();
-  OptionTable.ParseCommandLine(static_cast<int>(argv.size()), argv.data());
-  testing::internal::GetCapturedStdout();
-}
-
 // A trajectory is written by a second thread in batches: every frame must
 // arrive whole and in order, numbered by frame, the same bytes as frames
 // written one by one, and the "...Frame" lines must name the steps.
@@ -101,7 +92,7 @@ TEST(XSFWriterTest, TrajectoryFramesArriveInOrderFromTheWritingThread) {
   int o = AddTestType(crystal, "O", 0, 8.0);
   for (const char* interval : {"1", "3"}) {
     SCOPED_TRACE(std::string("nOutputInterval ") + interval);
-    SetOptions({std::string("--nOutputInterval=") + interval});
+    SetRunOptions({std::string("--nOutputInterval=") + interval});
     const int nSteps = 101;
     const int nInterval = std::atoi(interval);
     std::FILE* reference = CreateXSFFile(dir.Path("ref.xsf"), (nSteps - 1) / nInterval + 1);
@@ -136,7 +127,7 @@ TEST(XSFWriterTest, TrajectoryFramesArriveInOrderFromTheWritingThread) {
   // A run without steps leaves the file empty, or with its header where the
   // caller asks for it; a file that cannot be created is reported and not
   // left behind; a trajectory left without Close() is finished by its end.
-  SetOptions({});
+  SetRunOptions({});
   {
     CXSFTrajectory none(0, false);
     ASSERT_TRUE(none.Create(dir.Path("none.xsf")));

@@ -6,21 +6,11 @@
 #include <vector>
 
 #include "app/Options.h"
+#include "tests/unit/RunOptions.h"
 #include "tests/unit/TestFiles.h"
 
 namespace quorvel {
 namespace {
-
-// Sets the process-wide options as a command line would.
-void SetOptions(std::vector<std::string> args) {
-  OptionTable.Reset();
-  DeclareOptions(OptionTable);
-  std::vector<const char*> argv{"quorvel"};
-  for (auto& a : args) argv.push_back(a.c_str());
-  testing::internal::CaptureStdout();
-  OptionTable.ParseCommandLine(static_cast<int>(argv.size()), argv.data());
-  testing::internal::GetCapturedStdout();
-}
 
 struct ConvertRun {
   int result;
@@ -41,7 +31,7 @@ const char kF01[] =
     "last line without line end";
 
 TEST(DVXa, DefaultsSwitchBothLinesAndMoveTheTitleToTheEnd) {
-  SetOptions({});
+  SetRunOptions({});
   TempDir dir;
   const std::string f01 = dir.Path("F01");
   WriteFile(f01, kF01);
@@ -77,20 +67,20 @@ TEST(DVXa, OptionsChooseTheSwitchesAndABarTitleStaysFirst) {
       {{"--Spin=spin"}, "|title\n    1     Spin and M.P. on one line\n    1     M.P.\n"},
   };
   for (const Case& c : cases) {
-    SetOptions(c.args);
+    SetRunOptions(c.args);
     WriteFile(f01, text);
     EXPECT_EQ(Convert(f01).result, 1);
     EXPECT_EQ(ReadFile(f01), c.expected) << c.args[0];
   }
   // "spin" in lower case is not the keyword.
-  SetOptions({});
+  SetRunOptions({});
   WriteFile(f01, "|t\n 0 spin\n");
   Convert(f01);
   EXPECT_EQ(ReadFile(f01), "|t\n 0 spin\n");
 }
 
 TEST(DVXa, FailuresReturnTheirCodesAndAnEmptyFileStaysEmpty) {
-  SetOptions({});
+  SetRunOptions({});
   TempDir dir;
   ConvertRun run = Convert(dir.Path("missing"));
   EXPECT_EQ(run.result, -1);

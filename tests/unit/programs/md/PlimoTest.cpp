@@ -11,7 +11,7 @@
 #include "app/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "tests/unit/TestFiles.h"
-#include "tests/unit/programs/md/RunOptions.h"
+#include "tests/unit/RunOptions.h"
 
 namespace quorvel {
 namespace {

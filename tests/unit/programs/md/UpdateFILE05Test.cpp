@@ -5,7 +5,7 @@
 #include "app/TextUtil.h"
 #include "programs/md/Plimo.h"
 #include "tests/unit/TestFiles.h"
-#include "tests/unit/programs/md/RunOptions.h"
+#include "tests/unit/RunOptions.h"
 
 namespace quorvel {
 namespace {

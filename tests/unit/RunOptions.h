@@ -1,5 +1,5 @@
-// The process-wide option table set as a command line would set it, for the
-// Plimo actions' tests.
+// The process-wide option table set as a command line would set it (what
+// parsing prints is dropped), and the capture of what a call prints.
 #pragma once
 
 #include <gtest/gtest.h>
