@@ -22,16 +22,8 @@ constexpr double kNm3ToCm3 = 1e-21;
 
 // CMyVector's assignment insists on equal lengths; a crystal copy must take
 // whatever length the source has (0 for an unused operation slot).
-void AssignVector(CMyVector& to, const CMyVector& from) {
-  if (from.Size() < 1) {
-    to.Free();
-    return;
-  }
-  to.SetRange(from.Base(), from.Base() + from.Size() - 1);
-  to.Copy(from);
-}
-
-void AssignIntVector(CMyIntVector& to, const CMyIntVector& from) {
+template <typename Vector>
+void AssignVector(Vector& to, const Vector& from) {
   if (from.Size() < 1) {
     to.Free();
     return;
@@ -700,7 +692,7 @@ void CCrystal::Copy(const CCrystal& source) {
   nMaxAtomTypes = source.nMaxAtomTypes;
   nAtomTypes = source.nAtomTypes;
   AtomTypes = source.AtomTypes;
-  AssignIntVector(nAtomsInFormula, source.nAtomsInFormula);
+  AssignVector(nAtomsInFormula, source.nAtomsInFormula);
   nMaxAtomAsymSites = source.nMaxAtomAsymSites;
   nAtomAsymSites = source.nAtomAsymSites;
   AtomAsymSites = source.AtomAsymSites;

@@ -230,6 +230,13 @@ CXSFTrajectory::CXSFTrajectory(int nStepsInFile, bool bLastStepReplaces) : nStep
 
 CXSFTrajectory::~CXSFTrajectory() { Close(); }
 
+void CXSFTrajectory::PrintPlan(const CCrystal& crystal) const {
+  std::printf("nAtomSites: %d  nAtomType: %d\n", crystal.nAtomSites, crystal.nAtomTypes);
+  std::printf("nStep: %d\n", nStep);
+  std::printf("nOutputInterval: %d\n", nOutputInterval);
+  std::printf("nOutput: %d\n", nOutput);
+}
+
 bool CXSFTrajectory::Create(const std::string& path, bool bHeaderAlways) {
   Close();
   const bool bHeader = nStep > 0 || bHeaderAlways;

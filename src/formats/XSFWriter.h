@@ -51,6 +51,8 @@ class CXSFTrajectory {
   CXSFTrajectory(const CXSFTrajectory&) = delete;
   CXSFTrajectory& operator=(const CXSFTrajectory&) = delete;
 
+  // Prints the crystal's counts and the plan: steps, interval, frames.
+  void PrintPlan(const CCrystal& crystal) const;
   // Creates the file with its header for nOutput frames; a conversion
   // without any step leaves it empty unless bHeaderAlways. False when it
   // cannot be created.

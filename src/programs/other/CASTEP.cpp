@@ -180,10 +180,7 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
   CASTEP::ReadStartingStructure(castep, *crystal);
   initial->Copy(*crystal);
 
-  std::printf("nAtomSites: %d  nAtomType: %d\n", crystal->nAtomSites, crystal->nAtomTypes);
-  std::printf("nStep: %d\n", nStep);
-  std::printf("nOutputInterval: %d\n", frames.nOutputInterval);
-  std::printf("nOutput: %d\n", frames.nOutput);
+  frames.PrintPlan(*crystal);
 
   for (int i = 0; i < nStep; ++i) {
     if (CASTEP::ReadNextCrystalStructureFromOutput(castep, *crystal) <= 0) break;

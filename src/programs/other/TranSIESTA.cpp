@@ -357,10 +357,7 @@ int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unuse
   TranSIESTA::ReadInitialCrystalStructureFromOutput(log, *crystal, cell);
   initial->Copy(*crystal);
 
-  std::printf("nAtomSites: %d  nAtomType: %d\n", crystal->nAtomSites, crystal->nAtomTypes);
-  std::printf("nStep: %d\n", nStep);
-  std::printf("nOutputInterval: %d\n", frames.nOutputInterval);
-  std::printf("nOutput: %d\n", frames.nOutput);
+  frames.PrintPlan(*crystal);
 
   for (int i = 0; i < nStep; ++i) {
     if (TranSIESTA::ReadNextCrystalStructureFromOutput(log, *crystal, *initial, cell) <= 0) break;

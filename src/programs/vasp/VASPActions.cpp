@@ -110,10 +110,7 @@ int VASPMakeXSF(const std::string& argument, const std::string& /*unused*/) {
   CXSFTrajectory frames(nStep, false);
   nStep = frames.nStep;
 
-  std::printf("nAtomSites: %d  nAtomType: %d\n", crystal->nAtomSites, crystal->nAtomTypes);
-  std::printf("nStep: %d\n", nStep);
-  std::printf("nOutputInterval: %d\n", frames.nOutputInterval);
-  std::printf("nOutput: %d\n", frames.nOutput);
+  frames.PrintPlan(*crystal);
 
   if (!outcar.IsOpen()) {
     std::printf("Can not read [%s].\n", outcarPath.c_str());
