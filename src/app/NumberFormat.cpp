@@ -394,10 +394,11 @@ void Parse(const char* format, CParsedFormat& parsed) {
 
 // The formats are the program's string literals: a few parsed formats are
 // kept, found by address and checked by content (a format in a buffer that
-// changes is parsed anew).
+// changes is parsed anew). Each thread keeps its own: trajectory frames are
+// formatted by a second thread while the reader prints.
 const CParsedFormat& ParsedFormat(const char* format) {
-  static CParsedFormat cache[16];
-  static const char* keys[16] = {nullptr};
+  thread_local CParsedFormat cache[16];
+  thread_local const char* keys[16] = {nullptr};
   const size_t slot = (reinterpret_cast<uintptr_t>(format) >> 3) % 16;
   CParsedFormat& entry = cache[slot];
   if (keys[slot] != format || std::strcmp(entry.text.c_str(), format) != 0) {

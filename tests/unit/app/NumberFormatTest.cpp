@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace quorvel {
 namespace {
@@ -159,6 +161,33 @@ TEST(NumberFormatTest, FastFormatEqualsPrintf) {
   EXPECT_EQ(FastFormat(format, 2.5), "2.500000e+00;");
   std::snprintf(expected, sizeof expected, "...Frame %d (T=%lg, P=%lg, D=%lg)\n", 12, 300.0, -0.5, 2.6485);
   EXPECT_EQ(FastFormat("...Frame %d (T=%lg, P=%lg, D=%lg)\n", 12, 300.0, -0.5, 2.6485), expected);
+}
+
+// Trajectory frames are formatted by a second thread while the reader
+// prints its progress: formatting from several threads at once, with
+// formats that meet in the parsed-format cache, gives every thread its own
+// bytes.
+TEST(NumberFormatTest, FastFormatFromSeveralThreadsAtOnce) {
+  constexpr int kThreads = 3, kFormats = 24;
+  std::vector<std::string> mismatches(kThreads);
+  auto work = [&mismatches](int t) {
+    std::vector<std::string> formats;
+    for (int k = 0; k < kFormats; ++k)
+      formats.push_back("t" + std::to_string(t) + " %" + std::to_string(k % 9 + 1) + "." + std::to_string(k % 7) +
+                        (k % 2 ? "f" : "g") + " |%" + std::to_string(t + 2) + "d|\n");
+    char expected[256];
+    for (int n = 0; n < 20000 && mismatches[t].size() < 1000; ++n) {
+      const std::string& format = formats[n % kFormats];
+      const double x = (n * 0.37 - 1000.0) / (t + 1);
+      std::snprintf(expected, sizeof expected, format.c_str(), x, n);
+      const std::string mine = FastFormat(format.c_str(), x, n);
+      if (mine != expected) mismatches[t] += mine + " instead of " + expected;
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) threads.emplace_back(work, t);
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], "") << "thread " << t;
 }
 
 TEST(NumberFormatTest, IntEqualsPrintf) {
