@@ -36,12 +36,11 @@ void WriteHeader(std::FILE* file, int nFrames) {
 }
 
 // The frame's numbers from the crystal. A site count beyond the table ends
-// the frame at the first missing site, with a message; returns the number
-// of atoms taken.
-int TakeFrame(const CCrystal& crystal, int iFrame, CXSFFrame& frame) {
+// the frame at the first missing site, with a message.
+void TakeFrame(const CCrystal& crystal, int iFrame, CXSFFrame& frame) {
   frame.iFrame = iFrame;
   for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) frame.Lattice[i][j] = crystal.LatticeVector[i][j];
+    for (int j = 0; j < 3; ++j) frame.Vectors[i][j] = crystal.LatticeVector[i][j] * 10.0;
   frame.nAtomSites = crystal.nAtomSites;
   const int nAtoms = std::max(0, crystal.nAtomSites);
   const int nHeld = std::min(nAtoms, static_cast<int>(crystal.AtomSites.size()));
@@ -49,17 +48,19 @@ int TakeFrame(const CCrystal& crystal, int iFrame, CXSFFrame& frame) {
   frame.Values.resize(6 * static_cast<size_t>(nHeld));
   for (int i = 0; i < nHeld; ++i) {
     const CAtomSite& site = crystal.AtomSites[i];
+    // Positions as stored, not wrapped into the cell.
+    double x, y, z;
+    crystal.FractionalToCartesian(site.x, site.y, site.z, x, y, z);
     double* values = &frame.Values[6 * static_cast<size_t>(i)];
-    values[0] = site.x;
-    values[1] = site.y;
-    values[2] = site.z;
+    values[0] = x * 10.0;
+    values[1] = y * 10.0;
+    values[2] = z * 10.0;
     values[3] = site.Force[0];
     values[4] = site.Force[1];
     values[5] = site.Force[2];
     frame.AtomicNumbers[i] = AtomicNumberColumn(crystal.TypeOf(site));
   }
   if (nHeld < nAtoms) std::printf("Error: pAtom[%d] is NULL.\n", nHeld);
-  return nHeld;
 }
 
 void WriteFrame(std::FILE* file, const CXSFFrame& frame) {
@@ -67,8 +68,7 @@ void WriteFrame(std::FILE* file, const CXSFFrame& frame) {
   // The conventional cell is written equal to the primitive cell.
   for (const char* block : {"PRIMVEC", "CONVVEC"}) {
     std::fprintf(file, "%s %d\n", block, step);
-    for (const auto& v : frame.Lattice)
-      FastFprintf(file, " %16.10f %16.10f %16.10f\n", v[0] * 10.0, v[1] * 10.0, v[2] * 10.0);
+    for (const auto& v : frame.Vectors) FastFprintf(file, " %16.10f %16.10f %16.10f\n", v[0], v[1], v[2]);
   }
   std::fprintf(file, "PRIMCOORD %d\n", step);
   std::fprintf(file, " %d  1\n", frame.nAtomSites);
@@ -77,19 +77,8 @@ void WriteFrame(std::FILE* file, const CXSFFrame& frame) {
   char block[1 << 14];
   char* end = block;
   char* const limit = block + sizeof block - kAtomLineRoom;
-  const double(*v)[3] = frame.Lattice;
   for (size_t i = 0; i < frame.AtomicNumbers.size(); ++i) {
-    // Positions as stored, not wrapped into the cell, in Angstrom: the
-    // arithmetic of CCrystal::FractionalToCartesian, times 10.
-    const double* site = &frame.Values[6 * i];
-    const double x = site[0], y = site[1], z = site[2];
-    const double values[6] = {(x * v[0][0] + y * v[1][0] + z * v[2][0]) * 10.0,
-                              (x * v[0][1] + y * v[1][1] + z * v[2][1]) * 10.0,
-                              (x * v[0][2] + y * v[1][2] + z * v[2][2]) * 10.0,
-                              site[3],
-                              site[4],
-                              site[5]};
-    end = PutAtomLine(end, frame.AtomicNumbers[i], values);
+    end = PutAtomLine(end, frame.AtomicNumbers[i], &frame.Values[6 * i]);
     if (end > limit) {
       std::fwrite(block, 1, static_cast<size_t>(end - block), file);
       end = block;
@@ -106,23 +95,20 @@ constexpr size_t kBatchFrames = 8;
 constexpr size_t kWaitingFrames = 2 * kBatchFrames;
 constexpr size_t kStreamBufferSize = 1 << 16;
 
-}  // namespace
-
-// Binary mode, so that every line ends with a single line feed on every
-// platform.
-std::FILE* CreateXSFFile(const std::string& path, int nFrames) {
+// Creates the file for writing, replacing what it held, with its header
+// for nFrames frames (none for -1); binary mode, so that every line ends with
+// a single line feed on every platform. Trajectories of many megabytes go out
+// in 64 KB writes, through buffer, rather than in the stream's 4 KB ones.
+std::FILE* OpenWriter(const std::string& path, int nFrames, std::unique_ptr<char[]>& buffer) {
   std::FILE* file = OpenFile(path, "wb");
   if (!file) return nullptr;
-  WriteHeader(file, nFrames);
+  buffer.reset(new char[kStreamBufferSize]);
+  std::setvbuf(file, buffer.get(), _IOFBF, kStreamBufferSize);
+  if (nFrames >= 0) WriteHeader(file, nFrames);
   return file;
 }
 
-int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal) {
-  CXSFFrame frame;
-  const int nTaken = TakeFrame(crystal, step, frame);
-  WriteFrame(file, frame);
-  return nTaken < crystal.nAtomSites ? nTaken : std::max(0, crystal.nAtomSites);
-}
+}  // namespace
 
 char* PutAtomLine(char* out, int atomicNumber, const double values[6]) {
   out = FormatInt(out, atomicNumber, 3);
@@ -137,22 +123,6 @@ char* PutAtomLine(char* out, int atomicNumber, const double values[6]) {
   *out++ = '\n';
   return out;
 }
-
-namespace {
-
-// Creates the file for writing, replacing what it held, with its header
-// for nFrames frames (none for -1). Trajectories of many megabytes go out
-// in 64 KB writes, through buffer, rather than in the stream's 4 KB ones.
-std::FILE* OpenWriter(const std::string& path, int nFrames, std::unique_ptr<char[]>& buffer) {
-  std::FILE* file = OpenFile(path, "wb");
-  if (!file) return nullptr;
-  buffer.reset(new char[kStreamBufferSize]);
-  std::setvbuf(file, buffer.get(), _IOFBF, kStreamBufferSize);
-  if (nFrames >= 0) WriteHeader(file, nFrames);
-  return file;
-}
-
-}  // namespace
 
 struct CXSFTrajectory::CWriter {
   std::mutex mutex;

@@ -10,13 +10,6 @@
 namespace quorvel {
 class CCrystal;
 
-// Creates an animated XSF file (binary mode, "\n" line ends) and writes its
-// header for nFrames frames. Null when the file cannot be created (the caller
-// prints its own message).
-std::FILE* CreateXSFFile(const std::string& path, int nFrames);
-// Writes one frame block labelled step; returns the number of atom lines.
-int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal);
-
 // One atom line of a frame, the bytes of
 //   printf("%3d   %12.7f %12.7f %12.7f   %12.7f %12.7f %12.7f\n", ...)
 // with the position (A) and the force in values; out has room for
@@ -24,15 +17,15 @@ int WriteXSFFrame(std::FILE* file, int step, const CCrystal& crystal);
 constexpr size_t kAtomLineRoom = 6 * kFormatRoom + 32;
 char* PutAtomLine(char* out, int atomicNumber, const double values[6]);
 
-// The numbers of one frame as the crystal holds them: the cell vectors (nm)
-// and each atom's atomic number, fractional position and force. The
-// writing thread turns them into the file's Angstrom.
+// The numbers of one frame, taken from the crystal for the writing thread:
+// the cell vectors and each atom's atomic number, position (Angstrom) and
+// force.
 struct CXSFFrame {
   int iFrame = 0;
-  double Lattice[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+  double Vectors[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
   int nAtomSites = 0;              // as the crystal counts them
   std::vector<int> AtomicNumbers;  // the atoms the crystal holds
-  std::vector<double> Values;      // 6 per atom: x y z (fractional), force
+  std::vector<double> Values;      // 6 per atom: x y z, force
 };
 
 // The frames of a trajectory conversion: of the steps in the file (limited by
