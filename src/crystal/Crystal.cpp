@@ -70,11 +70,9 @@ bool IsSameSite(const CCrystal& crystal, int k, int iAtomType, double x, double 
 int CountAllAsymSitesNamed(const CCrystal& crystal, const std::string& name) {
   // Per type: 1 when its name (its Label when the Name is empty) matches, 0
   // when not, -1 when it has neither, so that its sites go by their own
-  // labels. Small tables live on the stack.
+  // labels.
   const int nTypes = std::max(0, std::min(crystal.nAtomTypes, static_cast<int>(crystal.AtomTypes.size())));
-  signed char fewMatches[128];
-  std::vector<signed char> manyMatches(nTypes > 128 ? static_cast<size_t>(nTypes) : 0);
-  signed char* const match = nTypes > 128 ? manyMatches.data() : fewMatches;
+  std::vector<signed char> match(static_cast<size_t>(nTypes));
   for (int t = 0; t < nTypes; ++t) {
     const CAtomType& type = crystal.AtomTypes[t];
     const std::string& typeName = type.Name.empty() ? type.Label : type.Name;
@@ -144,7 +142,7 @@ void CCrystal::CopyRunDatabasePaths() {
 // A negative capacity is taken as 0; a capacity that cannot be allocated
 // leaves an empty table (capacity 0) rather than ending the run. Site
 // tables are reserved at their capacity and filled as sites arrive (see
-// Slot): a converter's table of ten thousand sites costs memory, and time,
+// NextSlot): a converter's table of ten thousand sites costs memory, and time,
 // only for the atoms a file has. Type tables hold their records from the
 // start.
 template <typename Record>
@@ -167,12 +165,17 @@ static int AllocateTable(std::vector<Record>& table, int n, int& nMax, int& nUse
   return n;
 }
 
-// The record at index of a site table, the table growing to it. Callers
-// keep index below the table's capacity, which was reserved, so that
-// records already in the table do not move.
-static CAtomSite& Slot(std::vector<CAtomSite>& table, int index) {
-  if (static_cast<size_t>(index) >= table.size()) table.resize(static_cast<size_t>(index) + 1);
-  return table[static_cast<size_t>(index)];
+// The next record of a site table holding nUsed sites, the table growing to
+// it within its reserved capacity (records already in the table do not
+// move); null, with the message naming the table's counter, when the table
+// is full.
+static CAtomSite* NextSlot(std::vector<CAtomSite>& table, int nUsed, int nMax, const char* counter) {
+  if (nUsed >= nMax) {
+    std::printf("%s [%d] exceeds maximum [%d].\n", counter, nUsed, nMax);
+    return nullptr;
+  }
+  if (static_cast<size_t>(nUsed) >= table.size()) table.resize(static_cast<size_t>(nUsed) + 1);
+  return &table[static_cast<size_t>(nUsed)];
 }
 
 int CCrystal::AllocateAtomTypes(int n) {
@@ -373,17 +376,15 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
   // A full table refuses the site before a label is made for it: the label
   // would not be used, and counting the sites for every refused line of a
   // file with millions of atoms would take hours.
-  if (nAtomAsymSites >= nMaxAtomAsymSites) {
-    std::printf("nAtomAsymSites [%d] exceeds maximum [%d].\n", nAtomAsymSites, nMaxAtomAsymSites);
-    return nAtomAsymSites;
-  }
+  CAtomSite* const slot = NextSlot(AtomAsymSites, nAtomAsymSites, nMaxAtomAsymSites, "nAtomAsymSites");
+  if (!slot) return nAtomAsymSites;
 
   TallyAsymSites();
   const int runningNumber = label.empty() ? CountAsymSitesNamed(typeName) + 1 : 0;
 
   // Every field of the record is set here; the label is written into the
   // record's own string, which a reader's earlier steps have sized.
-  CAtomSite& site = Slot(AtomAsymSites, nAtomAsymSites);
+  CAtomSite& site = *slot;
   if (label.empty()) {
     char number[16];
     const char* end = std::to_chars(number, number + sizeof number, runningNumber).ptr;
@@ -413,18 +414,15 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
 // type of the crystal (of nTypes); otherwise it has no type.
 static int AddSiteRecord(std::vector<CAtomSite>& table, int& nUsed, int nMax, const char* counter,
                          const CAtomSite& site, int nTypes) {
-  if (nUsed >= nMax) {
-    std::printf("%s [%d] exceeds maximum [%d].\n", counter, nUsed, nMax);
-    return nUsed;
-  }
-  CAtomSite& to = Slot(table, nUsed);
-  to = site;
-  if (to.iAtomType >= nTypes) to.iAtomType = -1;
+  CAtomSite* const to = NextSlot(table, nUsed, nMax, counter);
+  if (!to) return nUsed;
+  *to = site;
+  if (to->iAtomType >= nTypes) to->iAtomType = -1;
   return ++nUsed;
 }
 
 int CCrystal::AddAtomAsymSiteRecord(const CAtomSite& site) {
-  if (nAtomAsymSites < nMaxAtomAsymSites) tally_ = CSiteTally();
+  tally_ = CSiteTally();
   return AddSiteRecord(AtomAsymSites, nAtomAsymSites, nMaxAtomAsymSites, "nAtomAsymSites", site, nAtomTypes);
 }
 
@@ -436,11 +434,9 @@ int CCrystal::AddAtomSiteRecord(const CAtomSite& site) {
 // (negative or beyond the types in use) gives a site without type.
 int CCrystal::AddAtomSite(const std::string& label, int iAtomType, int iAsymSite, double occupancy, double x,
                           double y, double z, double fx, double fy, double fz) {
-  if (nAtomSites >= nMaxAtomSites) {
-    std::printf("nAtomSites [%d] exceeds maximum [%d].\n", nAtomSites, nMaxAtomSites);
-    return nAtomSites;
-  }
-  CAtomSite& site = Slot(AtomSites, nAtomSites);
+  CAtomSite* const slot = NextSlot(AtomSites, nAtomSites, nMaxAtomSites, "nAtomSites");
+  if (!slot) return nAtomSites;
+  CAtomSite& site = *slot;
   site.iAtomType = (iAtomType >= 0 && iAtomType < nAtomTypes) ? iAtomType : -1;
   site.iAsymSite = iAsymSite;
   site.Label = label;
