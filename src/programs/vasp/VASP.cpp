@@ -108,16 +108,8 @@ void StoreLatticeFromVectors(CCrystal& crystal, const double v[3][3]) {
   crystal.CalculateLatticeParameters();
 }
 
-// Whether the line read last contains needle, as strstr finds it. Most
-// OUTCAR lines are rows of numbers without the needle's first letter; a
-// memchr over the line's bytes turns them away at the cost of one scan.
-bool LineContains(LineReader& reader, const char* needle) {
-  return std::memchr(reader.Line(), needle[0], reader.Length()) != nullptr &&
-         std::strstr(reader.Line(), needle) != nullptr;
-}
-
-bool IsPositionTableHeading(LineReader& reader) {
-  return LineContains(reader, "POSITION") && LineContains(reader, "TOTAL-FORCE");
+bool IsPositionTableHeading(const char* line) {
+  return std::strstr(line, "POSITION") != nullptr && std::strstr(line, "TOTAL-FORCE") != nullptr;
 }
 
 }  // namespace
@@ -264,7 +256,7 @@ void ReadINCARTitle(const std::string& incarPath, std::string& title) {
 int CountIonicSteps(LineReader& outcar) {
   int nStep = 0;
   while (outcar.ReadLineContaining("TOTAL-FORCE"))
-    if (IsPositionTableHeading(outcar)) ++nStep;
+    if (IsPositionTableHeading(outcar.Line())) ++nStep;
   outcar.Rewind();
   return nStep;
 }
@@ -285,8 +277,8 @@ int ReadNextCrystalStructureFromOUTCAR(LineReader& outcar, CCrystal& crystal) {
         std::printf("Error in ReadNextCrystalStructureFromOUTCAR: OUTCAR ends before the next ionic step.\n");
         return 0;
       }
-      if (LineContains(outcar, marker)) break;
-      if (IsPositionTableHeading(outcar)) {
+      if (std::strstr(outcar.Line(), marker)) break;
+      if (IsPositionTableHeading(outcar.Line())) {
         std::printf("Error in ReadNextCrystalStructureFromOUTCAR: an ionic step of OUTCAR has no cell block.\n");
         return 0;
       }
@@ -321,7 +313,7 @@ int ReadNextCrystalStructureFromOUTCAR(LineReader& outcar, CCrystal& crystal) {
       std::printf("Error in ReadNextCrystalStructureFromOUTCAR: OUTCAR ends inside an ionic step.\n");
       return 0;
     }
-    if (IsPositionTableHeading(outcar)) break;
+    if (IsPositionTableHeading(outcar.Line())) break;
   }
   outcar.ReadLine();  // the dashed rule under the heading
 
