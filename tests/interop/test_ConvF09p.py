@@ -12,22 +12,13 @@ scaled by 1/9000 (MD) or 1/2000 (XD), FILE09V the cell of each step.
 The XSF frames carry the type's running number as atomic number (Plimo's own
 convention, see README, Known limitations): ASE reads Si as 1 (H) and O as 2
 (He) there, which is what is checked."""
-import math
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from interop import (E2E, Structure, check_cif, check_xsf, checks, copy_inputs,  # noqa: E402
                      finish, run_quorvel, start)
-
-
-def fold(x):
-    x -= math.trunc(x)
-    while x < 0:
-        x += 1.0
-    while x >= 0.9999999999:
-        x -= 1.0
-    return x
+from vasp_reference import fold  # noqa: E402
 
 
 def read_lines(path):
