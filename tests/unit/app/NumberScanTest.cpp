@@ -16,28 +16,31 @@ namespace {
 // The hand scanners replace sscanf in the step readers; they must give what
 // "%s", "%d" and "%lg" give, including where the conversion stops.
 TEST(NumberScan, ScannersAgreeWithScanf) {
-  const char* texts[] = {"  Si  0.25 -1.5e-3 x", "\t\v\f\r\n 42abc", "", "   ", "-.5e+2)", "+3", "1.5(cons'd)",
+  const char* texts[] = {"  Si  0.25 -1.5e-3 x", "                  -0.20051             -0.01420  ",
+                         "        \t        12   ", "\t\v\f\r\n 42abc", "", "   ", "-.5e+2)", "+3", "1.5(cons'd)",
                          "x----x", "-0", "0.00000(cons'd) -0.12345", "  7   ", "e5", ".", "-", "12345678901"};
   for (const char* text : texts) {
     SCOPED_TRACE(text);
     char word[64] = {0};
     int consumed = -1;
     int nWord = std::sscanf(text, "%63s%n", word, &consumed);
-    const char* p = text;
-    const char* begin = nullptr;
-    size_t length = 0;
-    bool ok = ScanWord(p, begin, length);
-    EXPECT_EQ(ok, nWord == 1);
-    if (ok) {
-      EXPECT_EQ(std::string(begin, length), word);
-      EXPECT_EQ(p - text, consumed);
+    for (const char* end : {static_cast<const char*>(nullptr), text + std::strlen(text)}) {
+      const char* p = text;
+      const char* begin = nullptr;
+      size_t length = 0;
+      bool ok = ScanWord(p, begin, length, end);
+      EXPECT_EQ(ok, nWord == 1);
+      if (ok) {
+        EXPECT_EQ(std::string(begin, length), word);
+        EXPECT_EQ(p - text, consumed);
+      }
     }
 
     double v = -7, mine = -7;
     consumed = -1;
     int nDouble = std::sscanf(text, "%lg%n", &v, &consumed);
-    p = text;
-    ok = ScanDouble(p, mine);
+    const char* p = text;
+    bool ok = ScanDouble(p, mine);
     EXPECT_EQ(ok, nDouble == 1);
     if (ok) {
       EXPECT_EQ(mine, v);
@@ -60,11 +63,13 @@ TEST(NumberScan, ScannersAgreeWithScanf) {
 // be the same doubles, bit for bit, and end at the same character.
 TEST(NumberScan, NumbersAreTheDoublesStrtodGives) {
   std::mt19937 random(20240101);
-  const char* pieces[] = {"-", "+", ".", "e", "E-", "e+", "x", "0", "00", " ", "(cons'd)", "inf", "nan", "0x1p"};
+  const char* pieces[] = {"-", "+", ".", "e", "E-", "e+", "x", "0", "00", " ", "(cons'd)", "inf", "nan", "0x1p",
+                          "           ", "        \t  ", "                 "};
+  constexpr unsigned kPieces = sizeof pieces / sizeof pieces[0];
   int nChecked = 0;
   for (int n = 0; n < 200000; ++n) {
     std::string text;
-    if (random() % 4 == 0) text += pieces[random() % 14];
+    if (random() % 4 == 0) text += pieces[random() % kPieces];
     int nDigits = static_cast<int>(random() % 20);
     for (int i = 0; i < nDigits; ++i) {
       if (random() % 10 == 0) text += '.';
@@ -74,19 +79,23 @@ TEST(NumberScan, NumbersAreTheDoublesStrtodGives) {
       text += random() % 2 ? "e" : "E-";
       text += std::to_string(random() % 40);
     }
-    if (random() % 4 == 0) text += pieces[random() % 14];
+    if (random() % 4 == 0) text += pieces[random() % kPieces];
     char* end = nullptr;
     double expected = std::strtod(text.c_str(), &end);
-    const char* p = text.c_str();
-    double v = 0;
-    bool ok = ScanDouble(p, v);
-    ASSERT_EQ(ok, end != text.c_str()) << text;
-    if (!ok) continue;
-    ASSERT_EQ(p, end) << text;
-    ASSERT_EQ(std::memcmp(&v, &expected, sizeof v), 0) << text << " gives " << v << ", strtod " << expected;
-    ++nChecked;
+    // With and without the text's end: the blank runs are then passed in
+    // eight-byte steps, which must change nothing.
+    for (const char* textEnd : {static_cast<const char*>(nullptr), text.c_str() + text.size()}) {
+      const char* p = text.c_str();
+      double v = 0;
+      bool ok = ScanDouble(p, v, textEnd);
+      ASSERT_EQ(ok, end != text.c_str()) << text;
+      if (!ok) continue;
+      ASSERT_EQ(p, end) << text;
+      ASSERT_EQ(std::memcmp(&v, &expected, sizeof v), 0) << text << " gives " << v << ", strtod " << expected;
+      ++nChecked;
+    }
   }
-  EXPECT_GT(nChecked, 100000);
+  EXPECT_GT(nChecked, 200000);
   // Values that print with ten decimals and those near the limits of the
   // exact range.
   for (const char* text : {"0.2883845731", "-0.02329815", "999999999999999", "9999999999999999", "1e22", "1e23",
@@ -103,23 +112,27 @@ TEST(NumberScan, NumbersAreTheDoublesStrtodGives) {
 // the ends must be strtol's (held at the 32-bit limits).
 TEST(NumberScan, IntegersAreWhatStrtolGives) {
   std::mt19937 random(7);
-  const char* pieces[] = {" ", "\t", "-", "+", "0", "00", "x", ".5", "e3", "1", "99", "\n", "Si", "*", "\v\f\r", "- "};
+  const char* pieces[] = {" ", "\t", "-", "+", "0", "00", "x", ".5", "e3", "1", "99", "\n", "Si", "*", "\v\f\r", "- ",
+                          "             ", "         \t "};
+  constexpr unsigned kPieces = sizeof pieces / sizeof pieces[0];
   for (int n = 0; n < 100000; ++n) {
     std::string text;
-    for (int k = static_cast<int>(random() % 3); k > 0; --k) text += pieces[random() % 16];
+    for (int k = static_cast<int>(random() % 3); k > 0; --k) text += pieces[random() % kPieces];
     for (int k = static_cast<int>(random() % 13); k > 0; --k) text += static_cast<char>('0' + random() % 10);
-    if (random() % 2) text += pieces[random() % 16];
+    if (random() % 2) text += pieces[random() % kPieces];
     char* end = nullptr;
     long expected = std::strtol(text.c_str(), &end, 10);
     if (expected > 2147483647L) expected = 2147483647L;
     if (expected < -2147483648L) expected = -2147483648L;
-    const char* p = text.c_str();
-    int v = -7;
-    bool ok = ScanInt(p, v);
-    ASSERT_EQ(ok, end != text.c_str()) << text;
-    if (!ok) continue;
-    ASSERT_EQ(v, expected) << text;
-    ASSERT_EQ(p, end) << text;
+    for (const char* textEnd : {static_cast<const char*>(nullptr), text.c_str() + text.size()}) {
+      const char* p = text.c_str();
+      int v = -7;
+      bool ok = ScanInt(p, v, textEnd);
+      ASSERT_EQ(ok, end != text.c_str()) << text;
+      if (!ok) continue;
+      ASSERT_EQ(v, expected) << text;
+      ASSERT_EQ(p, end) << text;
+    }
   }
 }
 
