@@ -99,6 +99,7 @@ char* PutFixed(char* out, bool negative, uint64_t v, int width) {
   return out + length;
 }
 
+// Precision 0..18: up to 15 for %f, up to 18 for %g of small numbers.
 char* PutFixed(char* out, bool negative, uint64_t v, int precision, int width) {
   switch (precision) {
     case 0: return PutFixed<0>(out, negative, v, width);
@@ -116,7 +117,10 @@ char* PutFixed(char* out, bool negative, uint64_t v, int precision, int width) {
     case 12: return PutFixed<12>(out, negative, v, width);
     case 13: return PutFixed<13>(out, negative, v, width);
     case 14: return PutFixed<14>(out, negative, v, width);
-    default: return PutFixed<15>(out, negative, v, width);
+    case 15: return PutFixed<15>(out, negative, v, width);
+    case 16: return PutFixed<16>(out, negative, v, width);
+    case 17: return PutFixed<17>(out, negative, v, width);
+    default: return PutFixed<18>(out, negative, v, width);
   }
 }
 
@@ -190,61 +194,50 @@ bool SignificantDigits(double a, int P, uint64_t& q, int& exponent) {
 
 // %g: the P significant digits with trailing zeros removed, in the style of
 // %f when the exponent X of the rounded value satisfies -4 <= X < P, else of
-// %e (at least two exponent digits).
+// %e (at least two exponent digits). In the %f style the text is that of
+// %.{d}f of the digits with d = P - 1 - X decimals less the trailing zeros,
+// which the fixed writer composes.
 char* FormatGeneral(char* out, double x, int width, int precision) {
   const int P = precision == 0 ? 1 : precision;
   if (P >= 1 && P <= 15 && width >= 0 && width <= kMaxFormatWidth && std::isfinite(x)) {
-    char text[64];
-    char* p = text;
-    if (std::signbit(x)) *p++ = '-';
-    bool bDone = false;
-    if (x == 0) {
-      *p++ = '0';
-      bDone = true;
-    } else {
-      uint64_t q = 0;
-      int X = 0;
-      if (SignificantDigits(std::fabs(x), P, q, X)) {
-        char digits[16];
-        int i = P;
-        for (; i >= 2; i -= 2) {
-          std::memcpy(&digits[i - 2], &kDigitPairs[2 * (q % 100)], 2);
-          q /= 100;
+    const bool negative = std::signbit(x);
+    if (x == 0) return PutFixed(out, negative, 0, 0, width);
+    uint64_t q = 0;
+    int X = 0;
+    if (SignificantDigits(std::fabs(x), P, q, X)) {
+      if (X >= -4 && X < P) {
+        int decimals = P - 1 - X;
+        while (decimals > 0 && q % 10 == 0) {
+          q /= 10;
+          --decimals;
         }
-        if (i == 1) digits[0] = static_cast<char>('0' + q);
-        int nDigits = P;
-        while (nDigits > 1 && digits[nDigits - 1] == '0') --nDigits;  // trailing zeros go
-        if (X >= -4 && X < P) {
-          if (X >= 0) {
-            const int nInteger = X + 1;
-            for (int i = 0; i < nInteger; ++i) *p++ = i < nDigits ? digits[i] : '0';
-            if (nDigits > nInteger) {
-              *p++ = '.';
-              for (int i = nInteger; i < nDigits; ++i) *p++ = digits[i];
-            }
-          } else {
-            *p++ = '0';
-            *p++ = '.';
-            for (int i = 0; i < -X - 1; ++i) *p++ = '0';
-            for (int i = 0; i < nDigits; ++i) *p++ = digits[i];
-          }
-        } else {
-          *p++ = digits[0];
-          if (nDigits > 1) {
-            *p++ = '.';
-            for (int i = 1; i < nDigits; ++i) *p++ = digits[i];
-          }
-          *p++ = 'e';
-          *p++ = X < 0 ? '-' : '+';
-          const int magnitude = X < 0 ? -X : X;
-          if (magnitude >= 100) *p++ = static_cast<char>('0' + magnitude / 100);
-          *p++ = static_cast<char>('0' + magnitude / 10 % 10);
-          *p++ = static_cast<char>('0' + magnitude % 10);
-        }
-        bDone = true;
+        return PutFixed(out, negative, q, decimals, width);
       }
+      char digits[16];
+      int i = P;
+      for (; i >= 2; i -= 2) {
+        std::memcpy(&digits[i - 2], &kDigitPairs[2 * (q % 100)], 2);
+        q /= 100;
+      }
+      if (i == 1) digits[0] = static_cast<char>('0' + q);
+      int nDigits = P;
+      while (nDigits > 1 && digits[nDigits - 1] == '0') --nDigits;  // trailing zeros go
+      char text[64];
+      char* p = text;
+      if (negative) *p++ = '-';
+      *p++ = digits[0];
+      if (nDigits > 1) {
+        *p++ = '.';
+        for (int k = 1; k < nDigits; ++k) *p++ = digits[k];
+      }
+      *p++ = 'e';
+      *p++ = X < 0 ? '-' : '+';
+      const int magnitude = X < 0 ? -X : X;
+      if (magnitude >= 100) *p++ = static_cast<char>('0' + magnitude / 100);
+      *p++ = static_cast<char>('0' + magnitude / 10 % 10);
+      *p++ = static_cast<char>('0' + magnitude % 10);
+      return PutPadded(out, text, p, width);
     }
-    if (bDone) return PutPadded(out, text, p, width);
   }
   int n = std::snprintf(out, kFormatRoom, "%*.*g", width, precision, x);
   if (n < 0) return out;
