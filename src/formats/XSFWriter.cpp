@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
 
+#include "app/HandOff.h"
 #include "app/NumberFormat.h"
 #include "app/Options.h"
 #include "app/Platform.h"
@@ -125,67 +124,30 @@ char* PutAtomLine(char* out, int atomicNumber, const double values[6]) {
 }
 
 struct CXSFTrajectory::CWriter {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::deque<CXSFFrame> queue;
-  std::vector<CXSFFrame> spare;
-  bool bClosing = false;
-  bool bWriterWaits = false;  // for a batch
-  bool bReaderWaits = false;  // for room
+  CHandOff<CXSFFrame> frames{kBatchFrames, kWaitingFrames};
   std::thread thread;
 
-  // Writes the frames as they come, a batch at a time, until Close() and
-  // the queue is empty. A file that can no longer be created (it could a
-  // moment ago) takes the frames without writing them.
+  // Writes the frames as they come, a batch at a time, until they are
+  // finished. A file that can no longer be created (it could a moment ago)
+  // takes the frames without writing them.
   void Run(std::string path, int nFrames) {
     std::unique_ptr<char[]> buffer;
     std::FILE* file = OpenWriter(path, nFrames, buffer);
     std::deque<CXSFFrame> batch;
-    for (;;) {
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        bWriterWaits = true;
-        changed.wait(lock, [this] { return queue.size() >= kBatchFrames || bClosing; });
-        bWriterWaits = false;
-        if (queue.empty()) break;
-        batch.swap(queue);
-        if (bReaderWaits) changed.notify_all();
-      }
-      for (const CXSFFrame& frame : batch)
+    while (frames.Take(batch)) {
+      for (CXSFFrame& frame : batch) {
         if (file) WriteFrame(file, frame);
-      // The written frames' tables go back to the reader, which fills them
-      // anew: no memory is freed in one thread and taken in the other.
-      std::lock_guard<std::mutex> lock(mutex);
-      for (CXSFFrame& frame : batch) spare.push_back(std::move(frame));
+        // The written frame's tables go back to the reader, which fills
+        // them anew.
+        frames.GiveBack(std::move(frame));
+      }
       batch.clear();
     }
     if (file) std::fclose(file);
   }
 
-  // A frame to fill: one written before where there is one.
-  CXSFFrame Spare() {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (spare.empty()) return CXSFFrame();
-    CXSFFrame frame = std::move(spare.back());
-    spare.pop_back();
-    return frame;
-  }
-
-  void Push(CXSFFrame&& frame) {
-    std::unique_lock<std::mutex> lock(mutex);
-    bReaderWaits = true;
-    changed.wait(lock, [this] { return queue.size() < kWaitingFrames; });
-    bReaderWaits = false;
-    queue.push_back(std::move(frame));
-    if (bWriterWaits && queue.size() >= kBatchFrames) changed.notify_all();
-  }
-
   void Finish() {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      bClosing = true;
-    }
-    changed.notify_all();
+    frames.Finish();
     if (thread.joinable()) thread.join();
   }
 };
@@ -233,7 +195,7 @@ bool CXSFTrajectory::Create(const std::string& path, bool bHeaderAlways) {
 
 void CXSFTrajectory::WriteStep(int step, const CCrystal& crystal) {
   if (step % nOutputInterval != 0 || (!writer_ && !file_)) return;
-  CXSFFrame frame = writer_ ? writer_->Spare() : CXSFFrame();
+  CXSFFrame frame = writer_ ? writer_->frames.Spare() : CXSFFrame();
   TakeFrame(crystal, ++iFrame_, frame);
   Write(std::move(frame));
   FastPrintf("...Frame %d (T=%lg, P=%lg, D=%lg)\n", step, crystal.Temperature, crystal.Pressure, crystal.Density);
@@ -241,7 +203,7 @@ void CXSFTrajectory::WriteStep(int step, const CCrystal& crystal) {
 
 void CXSFTrajectory::Write(CXSFFrame&& frame) {
   if (writer_)
-    writer_->Push(std::move(frame));
+    writer_->frames.Push(std::move(frame));
   else if (file_)
     WriteFrame(file_, frame);
 }
