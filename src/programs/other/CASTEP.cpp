@@ -1,11 +1,17 @@
 #include "programs/other/CASTEP.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <future>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "analysis/RDF.h"
+#include "app/HandOff.h"
 #include "app/NumberFormat.h"
 #include "app/Options.h"
 #include "app/Platform.h"
@@ -20,34 +26,143 @@ namespace quorvel {
 
 namespace {
 
+// One row of an atom table as the file gives it, with the force the step's
+// force block gave the atom.
+struct CAtomRow {
+  std::string element;
+  double uvw[3] = {0, 0, 0};
+  double force[3] = {0, 0, 0};
+};
+
+// A step as read from the file, before it is printed and built into the
+// crystal: reading and building are apart so that steps can be read while
+// the steps of the file are still being counted. The rows' storage is kept
+// from one step to the next.
+struct CStepText {
+  bool bCell = false;  // the step has its cell block
+  double length[3] = {0, 0, 0}, angle[3] = {0, 0, 0};
+  std::vector<CAtomRow> rows;
+  int nRows = 0;  // rows in use
+  std::vector<double> forces;
+
+  CAtomRow& NextRow() {
+    if (static_cast<size_t>(nRows) >= rows.size()) rows.emplace_back();
+    return rows[static_cast<size_t>(nRows++)];
+  }
+};
+
 // The cell block: "Unit Cell", later "Lattice parameters(A)", then three
 // lines "a = 3.811962  alpha = 60.000000" (b and beta, c and gamma below).
 // False when the file ends before the block; lines or numbers missing inside
 // it give 0.
-bool ReadCellBlock(LineReader& stream, CCrystal& crystal) {
+bool ReadCellBlock(LineReader& stream, CStepText& step) {
+  step.bCell = false;
   if (!ReadUntilContaining(stream, "Unit Cell") || !ReadUntilContaining(stream, "Lattice parameters(A)")) return false;
-  double length[3] = {0, 0, 0}, angle[3] = {0, 0, 0};
+  step.bCell = true;
+  for (int i = 0; i < 3; ++i) step.length[i] = step.angle[i] = 0;
   for (int i = 0; i < 3 && stream.ReadLine(); ++i) {
     const char* first = std::strchr(stream.Line(), '=');
     if (!first) continue;
-    length[i] = AtoF(first + 1);
+    step.length[i] = AtoF(first + 1);
     const char* second = std::strchr(first + 1, '=');
-    if (second) angle[i] = AtoF(second + 1);
+    if (second) step.angle[i] = AtoF(second + 1);
   }
-  crystal.SetLatticeParameters(0.1 * length[0], 0.1 * length[1], 0.1 * length[2], angle[0], angle[1], angle[2]);
-  FastPrintf("Lattice parameters: %lg %lg %lg nm  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
-              crystal.beta, crystal.gamma);
-  crystal.CalculateLatticeVectors();
+  return true;
+}
+
+// One row of the atom table, "x  Si  1  0.000000  0.250000  0.250000  x",
+// with the given force. A row without an element name (such as the closing
+// "xxxx" line) gives none; coordinates missing after the name are 0.
+void ReadAtomRow(const char* line, const char* end, const double force[3], CStepText& step) {
+  const char* p = line;
+  const char* word = nullptr;
+  size_t length = 0;
+  if (!ScanWord(p, word, length, end) || !ScanWord(p, word, length, end)) return;
+  CAtomRow& row = step.NextRow();
+  row.element.assign(word, length);
+  int number = 0;
+  if (ScanInt(p, number, end))
+    ScanDoubles(p, row.uvw, 3, end);
+  else
+    row.uvw[0] = row.uvw[1] = row.uvw[2] = 0;
+  for (int k = 0; k < 3; ++k) row.force[k] = force[k];
+}
+
+// One line of a force block. Both "word number fx fy fz" and CASTEP's own
+// "* Si  1  fx fy fz *" give the three numbers after the atom number; a
+// component of a constrained ion ("0.00000(cons'd)") counts with its number.
+// What cannot be found is 0.
+void ScanForceLine(const char* line, const char* end, double force[3]) {
+  force[0] = force[1] = force[2] = 0.0;
+  const char* p = line;
+  const char* word = nullptr;
+  size_t length = 0;
+  int number = 0;
+  if (!ScanWord(p, word, length, end)) return;
+  if (!ScanInt(p, number, end) && !(ScanWord(p, word, length, end) && ScanInt(p, number, end))) return;
+  for (int i = 0; i < 3; ++i) {
+    if (!ScanDouble(p, force[i], end)) return;
+    while (*p && !IsScanSpace(*p)) ++p;
+  }
+}
+
+// Rows of the starting structure's atom table into step, until its closing
+// "xxxx" line or the end of the file, at most maxRows of them (so that a
+// table of any length is read in parts of bounded size). True when the
+// table goes on after them.
+bool ReadTableRows(LineReader& stream, int maxRows, CStepText& step) {
+  const double noForce[3] = {0, 0, 0};
+  while (step.nRows < maxRows) {
+    if (!stream.ReadLine() || std::strstr(stream.Line(), "xxxxxx")) return false;
+    ReadAtomRow(stream.Line(), stream.Line() + stream.Length(), noForce, step);
+  }
+  return true;
+}
+
+// The starting structure from the reader's position (the start of the
+// file): the first cell block and the first rows of the atom table after it
+// (see ReadTableRows).
+bool ReadStartingText(LineReader& stream, int maxRows, CStepText& step) {
+  step.nRows = 0;
+  return ReadCellBlock(stream, step) && ReadUntilContaining(stream, "Fractional coordinates of atoms") &&
+         SkipLines(stream, 2) && ReadTableRows(stream, maxRows, step);
+}
+
+// The next step of n atoms: the forces of the next "** Forces **" block,
+// then the cell and the n table lines printed after it. A file that ends
+// inside the step leaves it with the rows read so far, none when its cell
+// block is missing. False when the file has no force block left (the step
+// is then empty, and so is every step after it).
+bool ReadStepText(LineReader& stream, int n, CStepText& step) {
+  step.nRows = 0;
+  step.bCell = false;
+  step.forces.assign(3 * static_cast<size_t>(n), 0.0);
+  if (!ReadUntilContaining(stream, "** Forces **")) return false;
+  if (SkipLines(stream, 5)) {
+    for (int k = 0; k < n && stream.ReadLine(); ++k)
+      ScanForceLine(stream.Line(), stream.Line() + stream.Length(), &step.forces[3 * static_cast<size_t>(k)]);
+  }
+  if (ReadCellBlock(stream, step) && ReadUntilContaining(stream, "Fractional coordinates of atoms") &&
+      SkipLines(stream, 2)) {
+    for (int k = 0; k < n && stream.ReadLine(); ++k)
+      ReadAtomRow(stream.Line(), stream.Line() + stream.Length(), &step.forces[3 * static_cast<size_t>(k)], step);
+  }
   return true;
 }
 
 // The progress line of an atom, printf("%s (%lg,%lg,%lg)\n", element, u, v,
-// w), composed without the format parser: it is printed for every atom of
-// every step. The element is a word of the file, without NUL bytes.
+// w), composed without the format parser and written at once: it is printed
+// for every atom of every step. The element is a word of the file, without
+// NUL bytes; a name too long for the line's buffer goes first on its own.
 void PrintAtomLine(const std::string& element, const double uvw[3]) {
-  std::fwrite(element.data(), 1, element.size(), stdout);
-  char text[3 * kFormatRoom + 8];
+  char text[64 + 3 * kFormatRoom + 8];
   char* p = text;
+  if (element.size() <= 64) {
+    std::memcpy(p, element.data(), element.size());
+    p += element.size();
+  } else {
+    std::fwrite(element.data(), 1, element.size(), stdout);
+  }
   *p++ = ' ';
   *p++ = '(';
   for (int k = 0; k < 3; ++k) {
@@ -58,77 +173,148 @@ void PrintAtomLine(const std::string& element, const double uvw[3]) {
   std::fwrite(text, 1, static_cast<size_t>(p - text), stdout);
 }
 
-// One row of the atom table, "x  Si  1  0.000000  0.250000  0.250000  x",
-// added as a site with the given force. A row without an element name (such
-// as the closing "xxxx" line) adds nothing; coordinates missing after the
-// name are 0.
-void AddAtomLine(const char* line, CCrystal& crystal, std::string& element, const double force[3]) {
-  const char* p = line;
-  const char* word = nullptr;
-  size_t length = 0;
-  if (!ScanWord(p, word, length) || !ScanWord(p, word, length)) return;
-  element.assign(word, length);
-  double uvw[3] = {0, 0, 0};
-  int number = 0;
-  if (ScanInt(p, number)) ScanDoubles(p, uvw, 3);
-  PrintAtomLine(element, uvw);
-  crystal.AddAtomAsymSite("", element, 1.0, uvw[0], uvw[1], uvw[2], force[0], force[1], force[2]);
+// Prints the step's cell and makes it the crystal's, without sites yet.
+void BeginStep(const CStepText& step, CCrystal& crystal) {
+  crystal.nAtomAsymSites = 0;
+  crystal.nAtomSites = 0;
+  if (!step.bCell) return;
+  crystal.SetLatticeParameters(0.1 * step.length[0], 0.1 * step.length[1], 0.1 * step.length[2], step.angle[0],
+                               step.angle[1], step.angle[2]);
+  FastPrintf("Lattice parameters: %lg %lg %lg nm  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
+             crystal.beta, crystal.gamma);
+  crystal.CalculateLatticeVectors();
 }
 
-// One line of a force block. Both "word number fx fy fz" and CASTEP's own
-// "* Si  1  fx fy fz *" give the three numbers after the atom number; a
-// component of a constrained ion ("0.00000(cons'd)") counts with its number.
-// What cannot be found is 0.
-void ScanForceLine(const char* line, double force[3]) {
-  force[0] = force[1] = force[2] = 0.0;
-  const char* p = line;
-  const char* word = nullptr;
-  size_t length = 0;
-  int number = 0;
-  if (!ScanWord(p, word, length)) return;
-  if (!ScanInt(p, number) && !(ScanWord(p, word, length) && ScanInt(p, number))) return;
-  for (int i = 0; i < 3; ++i) {
-    if (!ScanDouble(p, force[i])) return;
-    while (*p && !IsScanSpace(*p)) ++p;
+// Prints the step's rows and adds a site for each.
+void AddRows(const CStepText& step, CCrystal& crystal) {
+  for (int i = 0; i < step.nRows; ++i) {
+    const CAtomRow& row = step.rows[static_cast<size_t>(i)];
+    PrintAtomLine(row.element, row.uvw);
+    crystal.AddAtomAsymSite("", row.element, 1.0, row.uvw[0], row.uvw[1], row.uvw[2], row.force[0], row.force[1],
+                            row.force[2]);
   }
 }
+
+// Prints a step and makes it the crystal's structure. Returns the sites.
+int BuildStep(const CStepText& step, CCrystal& crystal) {
+  BeginStep(step, crystal);
+  AddRows(step, crystal);
+  return crystal.CopyAsymSitesToSites();
+}
+
+// Rows of a starting table are read this many at a time (more than a
+// converter's crystal holds).
+constexpr int kTableRowsAtOnce = 1 << 14;
+
+// Prints the starting structure and makes it the crystal's: first holds its
+// cell and first rows, and bMore says the table goes on in the reader.
+// Returns the sites.
+int BuildStartingStructure(LineReader& stream, CStepText& first, bool bMore, CCrystal& crystal) {
+  BeginStep(first, crystal);
+  AddRows(first, crystal);
+  while (bMore) {
+    first.nRows = 0;
+    bMore = ReadTableRows(stream, kTableRowsAtOnce, first);
+    AddRows(first, crystal);
+  }
+  return crystal.CopyAsymSitesToSites();
+}
+
+// The sites that a step of nRows rows leaves in a crystal whose table holds
+// nMaxSites: every row makes one until the table is full.
+int SitesAfter(int nRows, int nMaxSites) { return std::min(nRows, std::max(0, nMaxSites)); }
+
+// The steps after the starting structure, read from the file on a thread of
+// their own while the converter prints and builds the steps before them
+// (reading is half the work), and while the steps are still being counted.
+// Where no thread can be started they are read as they are asked for.
+class CStepReader {
+ public:
+  // The first step has nFirst atoms; each one after has the sites the one
+  // before leaves in a crystal whose table holds nMaxSites. The reader is
+  // this object's until it is destroyed.
+  CStepReader(LineReader& stream, int nFirst, int nMaxSites)
+      : stream_(stream),
+        n_(nFirst),
+        nMaxSites_(nMaxSites),
+        steps_(kBatchSteps, std::min<size_t>(kMaxStepsAhead, kMaxRowsAhead / std::max(nFirst, 1))) {
+    try {
+      thread_ = std::thread(&CStepReader::Run, this);
+    } catch (const std::system_error&) {
+    }
+  }
+  ~CStepReader() {
+    steps_.Stop();
+    if (thread_.joinable()) thread_.join();
+  }
+  CStepReader(const CStepReader&) = delete;
+  CStepReader& operator=(const CStepReader&) = delete;
+
+  // The next step: an empty one once the file holds no more. It stays valid
+  // until the next call.
+  const CStepText& Next() {
+    if (!thread_.joinable()) {
+      ReadNext(current_);
+      return current_;
+    }
+    if (bCurrent_) steps_.GiveBack(std::move(current_));
+    bCurrent_ = false;
+    if (taken_.empty() && !steps_.Take(taken_)) {
+      current_ = CStepText();
+      return current_;
+    }
+    current_ = std::move(taken_.front());
+    taken_.pop_front();
+    bCurrent_ = true;
+    return current_;
+  }
+
+ private:
+  // The reading thread wakes the converter for a few steps at a time and
+  // reads ahead at most as many steps as hold kMaxRowsAhead atoms.
+  static constexpr size_t kBatchSteps = 2;
+  static constexpr size_t kMaxStepsAhead = 64;
+  static constexpr int kMaxRowsAhead = 1 << 15;
+
+  bool ReadNext(CStepText& step) {
+    const bool bFound = ReadStepText(stream_, n_, step);
+    n_ = SitesAfter(step.nRows, nMaxSites_);
+    return bFound;
+  }
+
+  void Run() {
+    for (;;) {
+      CStepText step = steps_.Spare();
+      if (!ReadNext(step) || !steps_.Push(std::move(step))) break;
+    }
+    steps_.Finish();
+  }
+
+  LineReader& stream_;
+  int n_;
+  const int nMaxSites_;
+  CHandOff<CStepText> steps_;
+  std::deque<CStepText> taken_;
+  CStepText current_;
+  bool bCurrent_ = false;
+  std::thread thread_;
+};
 
 }  // namespace
 
 namespace CASTEP {
 
 int ReadStartingStructure(LineReader& stream, CCrystal& crystal) {
-  crystal.nAtomAsymSites = 0;
-  crystal.nAtomSites = 0;
-  // The table ends at its closing "xxxx" line.
-  if (ReadCellBlock(stream, crystal) && ReadUntilContaining(stream, "Fractional coordinates of atoms") &&
-      SkipLines(stream, 2)) {
-    const double noForce[3] = {0, 0, 0};
-    std::string element;
-    while (stream.ReadLine() && !std::strstr(stream.Line(), "xxxxxx"))
-      AddAtomLine(stream.Line(), crystal, element, noForce);
-  }
-  return crystal.CopyAsymSitesToSites();
+  CStepText step;
+  const bool bMore = ReadStartingText(stream, kTableRowsAtOnce, step);
+  return BuildStartingStructure(stream, step, bMore, crystal);
 }
 
 int ReadNextCrystalStructureFromOutput(LineReader& stream, CCrystal& crystal) {
   // The step has as many atoms as the one before.
-  const int n = crystal.nAtomAsymSites;
-  crystal.nAtomAsymSites = 0;
-  crystal.nAtomSites = 0;
-  std::vector<double> forces(3 * static_cast<size_t>(n), 0.0);
-  if (ReadUntilContaining(stream, "** Forces **") && SkipLines(stream, 5)) {
-    for (int k = 0; k < n && stream.ReadLine(); ++k) ScanForceLine(stream.Line(), &forces[3 * static_cast<size_t>(k)]);
-  }
-  // A file that ends inside the step leaves it with the atoms read so far,
-  // none when its cell block is missing.
-  if (ReadCellBlock(stream, crystal) && ReadUntilContaining(stream, "Fractional coordinates of atoms") &&
-      SkipLines(stream, 2)) {
-    std::string element;
-    for (int k = 0; k < n && stream.ReadLine(); ++k)
-      AddAtomLine(stream.Line(), crystal, element, &forces[3 * static_cast<size_t>(k)]);
-  }
-  crystal.CopyAsymSitesToSites();
+  CStepText step;
+  ReadStepText(stream, crystal.nAtomAsymSites, step);
+  BuildStep(step, crystal);
   return 1;
 }
 
@@ -147,15 +333,6 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
   std::printf("CASTEP file : %s\n", castepPath.c_str());
   std::printf("XSF file    : %s\n", xsfPath.c_str());
 
-  // One pass counts the steps, a second one reads them. Every step pairs a
-  // force block with the cell and atom table after it; the last force block
-  // has none after it.
-  LineReader castep;
-  int nStep = 0;
-  if (castep.Open(castepPath)) nStep = CountLinesContaining(castep, "** Forces **") - 1;
-  CXSFTrajectory frames(nStep, false);
-  nStep = frames.nStep;
-
   auto crystal = std::make_unique<CCrystal>();
   auto initial = std::make_unique<CCrystal>();
   crystal->Name = castepPath;
@@ -165,10 +342,27 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
   crystal->AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
   crystal->AllocateAtomSites(CCrystal::kConverterAtomSites);
 
-  if (!castep.IsOpen()) {
+  LineReader castep;
+  if (!castep.Open(castepPath)) {
     std::printf("Can not read [%s].\n", castepPath.c_str());
     return -1;
   }
+  // The steps are counted before any is printed: every step pairs a force
+  // block with the cell and atom table after it, and the last force block
+  // has none after it. The count reads the whole file on a thread of its
+  // own; meanwhile the starting structure is read here and the steps after
+  // it by the step reader (nothing is printed yet). A starting table too
+  // long to be held is read on after the count, and the step reader starts
+  // after it.
+  std::future<int> forceBlocks = CountLinesContainingAsync(castepPath, "** Forces **");
+  CStepText start;
+  const bool bStartGoesOn = ReadStartingText(castep, kTableRowsAtOnce, start);
+  std::unique_ptr<CStepReader> steps;
+  const int nMaxSites = crystal->nMaxAtomAsymSites;
+  if (!bStartGoesOn) steps = std::make_unique<CStepReader>(castep, SitesAfter(start.nRows, nMaxSites), nMaxSites);
+  CXSFTrajectory frames(forceBlocks.get() - 1, false);
+  const int nStep = frames.nStep;
+
   // The header announces the frames and comes with the first step: a run
   // without steps leaves the file empty.
   if (!frames.Create(xsfPath)) {
@@ -176,16 +370,17 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
     return -1;
   }
 
-  castep.Rewind();
-  CASTEP::ReadStartingStructure(castep, *crystal);
+  BuildStartingStructure(castep, start, bStartGoesOn, *crystal);
   initial->Copy(*crystal);
+  if (!steps) steps = std::make_unique<CStepReader>(castep, crystal->nAtomAsymSites, nMaxSites);
 
   frames.PrintPlan(*crystal);
 
   for (int i = 0; i < nStep; ++i) {
-    if (CASTEP::ReadNextCrystalStructureFromOutput(castep, *crystal) <= 0) break;
+    BuildStep(steps->Next(), *crystal);
     frames.WriteStep(i, *crystal);
   }
+  steps.reset();  // the reading thread ends before the file is closed
   castep.Close();
   frames.Close();
   std::printf("\n");

@@ -1,8 +1,10 @@
 #include "programs/other/OutputScan.h"
 
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 namespace quorvel {
 
@@ -11,6 +13,24 @@ int CountLinesContaining(LineReader& reader, const char* text) {
   while (reader.ReadLineContaining(text))
     if (n < INT_MAX) ++n;
   return n;
+}
+
+std::future<int> CountLinesContainingAsync(const std::string& path, const char* text) {
+  auto count = [path, text]() {
+    LineReader reader;
+    return reader.Open(path) ? CountLinesContaining(reader, text) : 0;
+  };
+  try {
+    return std::async(std::launch::async, count);
+  } catch (const std::system_error&) {
+    std::promise<int> result;
+    result.set_value(count());
+    return result.get_future();
+  }
+}
+
+bool IsReady(const std::future<int>& count) {
+  return count.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
 bool ReadUntilContaining(LineReader& reader, const char* text) { return reader.ReadLineContaining(text); }

@@ -340,6 +340,14 @@ def main():
     # Five force blocks: four steps, every second one a frame (ANIMSTEPS 2).
     run("cellopt_rutile_every_second_step", "rutile.castep", ["--nOutputInterval=2"], text, start, steps)
 
+    # A run longer than the steps read ahead of the converter: every step
+    # arrives once and in order, and the run, cut short by nLastStep, ends
+    # with the reading still ahead of it.
+    long_steps = rutile_steps(70)
+    text = castep_geometry(start, long_steps)
+    run("long_run_cut_at_step_67", "long.castep", ["--nLastStep=67", "--nOutputInterval=10"], text, start,
+        long_steps)
+
     # A fixed-cell optimisation prints no cell block after the first: every
     # step is left without atoms, the final structure is skipped.
     fixed = rutile_steps(2, fixed_cell=True)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "crystal/Crystal.h"
@@ -164,6 +165,41 @@ TEST(CASTEPTest, LinesThatDoNotParseGiveZeroAndATruncatedTableItsFirstRows) {
   ASSERT_EQ(crystal.nAtomAsymSites, 1);
   EXPECT_EQ(crystal.AtomSites[0].x, 0.0);
   for (double f : crystal.AtomSites[0].Force) EXPECT_EQ(f, 0.0);
+}
+
+// A starting table longer than the part of it held at a time, and longer
+// than the crystal's table: every row is printed as it comes, the crystal
+// keeps the first ones, and reading goes on after the table.
+TEST(CASTEPTest, AStartingTableOfAnyLengthIsReadToItsEnd) {
+  TempDir dir;
+  constexpr int kRows = 20000;
+  std::string rows;
+  for (int k = 1; k <= kRows; ++k) {
+    char row[96];
+    std::snprintf(row, sizeof row, "            x  Si %12d         0.%06d   0.500000   0.250000   x\n", k, k % 1000000);
+    rows += row;
+  }
+  WriteFile(dir.Path("big.castep"), CellBlock(kCubic[0], kCubic[1], kCubic[2]) + AtomTable(rows) + "after\n");
+  LineReader reader;
+  ASSERT_TRUE(reader.Open(dir.Path("big.castep")));
+  CCrystal crystal;
+  Prepare(crystal);
+  CaptureStdout();
+  EXPECT_EQ(CASTEP::ReadStartingStructure(reader, crystal), CCrystal::kConverterAtomSites);
+  const std::string printed = GetCapturedStdout();
+  size_t nAtomLines = 0, nRefused = 0;
+  for (size_t at = 0; (at = printed.find("Si (", at)) != std::string::npos; ++at) ++nAtomLines;
+  for (size_t at = 0; (at = printed.find("exceeds maximum", at)) != std::string::npos; ++at) ++nRefused;
+  EXPECT_EQ(nAtomLines, static_cast<size_t>(kRows));
+  EXPECT_EQ(nRefused, static_cast<size_t>(kRows - CCrystal::kConverterAtomSites));
+  const char* const kRefused = "nAtomAsymSites [10000] exceeds maximum [10000].\n";
+  EXPECT_NE(printed.find(std::string("Si (0.016384,0.5,0.25)\n") + kRefused + "Si (0.016385,0.5,0.25)\n"),
+            std::string::npos);
+  const std::string last = std::string("\nSi (0.02,0.5,0.25)\n") + kRefused;
+  EXPECT_EQ(printed.substr(printed.size() - last.size()), last);
+  EXPECT_DOUBLE_EQ(crystal.AtomSites[CCrystal::kConverterAtomSites - 1].x, 0.01);
+  ASSERT_TRUE(reader.ReadLine());
+  EXPECT_STREQ(reader.Line(), "\n");  // the blank line after the closing one
 }
 
 }  // namespace
