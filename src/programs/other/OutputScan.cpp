@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
@@ -34,6 +35,20 @@ bool IsReady(const std::future<int>& count) {
 }
 
 bool ReadUntilContaining(LineReader& reader, const char* text) { return reader.ReadLineContaining(text); }
+
+bool OpenForUpdate(LineReader& in, const std::string& inPath, FilePtr& out, const std::string& outPath,
+                   const char* mode, const char* context) {
+  if (!in.Open(inPath)) {
+    std::printf("%sCan not read [%s].\n", context, inPath.c_str());
+    return false;
+  }
+  out = OpenFilePtr(outPath, mode);
+  if (!out) {
+    std::printf("%sCan not write to [%s].\n", context, outPath.c_str());
+    return false;
+  }
+  return true;
+}
 
 bool SkipLines(LineReader& reader, int n) {
   for (int i = 0; i < n; ++i)

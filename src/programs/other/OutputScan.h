@@ -9,6 +9,7 @@
 
 #include "app/LineReader.h"
 #include "app/NumberScan.h"
+#include "app/TextUtil.h"
 
 namespace quorvel {
 
@@ -25,6 +26,12 @@ bool IsReady(const std::future<int>& count);
 // Reads lines until one contains text; true when found (that line is then the
 // reader's current line), false at end of file.
 bool ReadUntilContaining(LineReader& reader, const char* text);
+// Opens a file to be rewritten (inPath, read through in) and its updated copy
+// (outPath, opened with mode, "w" or "wb"). When one cannot be opened, says
+// so after context ("Can not read [...]." or "Can not write to [...].") and
+// returns false; the copy is not created when the file cannot be read.
+bool OpenForUpdate(LineReader& in, const std::string& inPath, FilePtr& out, const std::string& outPath,
+                   const char* mode, const char* context);
 // Reads and drops n lines; false when the file ends first.
 bool SkipLines(LineReader& reader, int n);
 

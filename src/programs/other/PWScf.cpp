@@ -143,15 +143,8 @@ int CPWScf::ReadNextStep(LineReader& reader, CCrystal& crystal, int nAtoms, std:
 
 int CPWScf::UpdateInpFile(const std::string& inputPath, const std::string& updatedPath, const CCrystal& crystal) {
   LineReader in;
-  if (!in.Open(inputPath)) {
-    std::printf("Error in CPWScf::UpdateInpFile: Can not read [%s].\n", inputPath.c_str());
-    return -1;
-  }
-  FilePtr out = OpenFilePtr(updatedPath, "w");
-  if (!out) {
-    std::printf("Error in CPWScf::UpdateInpFile: Can not write to [%s].\n", updatedPath.c_str());
-    return -1;
-  }
+  FilePtr out;
+  if (!OpenForUpdate(in, inputPath, out, updatedPath, "w", "Error in CPWScf::UpdateInpFile: ")) return -1;
   std::FILE* f = out.get();
   // The 1.0e-15 keeps the cosine of a right angle from printing as -0.
   while (in.ReadLine()) {

@@ -15,6 +15,7 @@
 #include "formats/CIFWriter.h"
 #include "formats/XSFWriter.h"
 #include "numerics/MyVector.h"
+#include "programs/other/OutputScan.h"
 
 namespace quorvel {
 
@@ -34,11 +35,6 @@ const char kFullAtomList[] = "TwoProbe::FullAtomList";
 const char kBulkAtomList[] = "Bulk::AtomList";
 
 bool Contains(const char* line, const char* text) { return std::strstr(line, text) != nullptr; }
-
-void SkipLines(LineReader& log, int n) {
-  for (int i = 0; i < n && log.ReadLine(); ++i) {
-  }
-}
 
 // An atom line without its element adds no atom; it is reported unless it
 // is empty.
@@ -246,15 +242,8 @@ int UpdateAtkFile(const std::string& atkPath, const CCrystal& crystal) {
   const std::string newPath = atkPath + ".new";
   std::printf("Create update file: %s\n", newPath.c_str());
   LineReader in;
-  if (!in.Open(atkPath)) {
-    std::printf("Can not read [%s].\n", atkPath.c_str());
-    return -1;
-  }
-  FilePtr out = OpenFilePtr(newPath, "wb");
-  if (!out) {
-    std::printf("Can not write to [%s].\n", newPath.c_str());
-    return -1;
-  }
+  FilePtr out;
+  if (!OpenForUpdate(in, atkPath, out, newPath, "wb", "")) return -1;
   std::FILE* f = out.get();
   while (in.ReadLine()) {
     const char* line = in.Line();
