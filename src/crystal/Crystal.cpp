@@ -165,6 +165,17 @@ static int AllocateTable(std::vector<Record>& table, int n, int& nMax, int& nUse
   return n;
 }
 
+// The position, occupancy and force of a site being added.
+static void Place(CAtomSite& site, double occupancy, double x, double y, double z, double fx, double fy, double fz) {
+  site.x = x;
+  site.y = y;
+  site.z = z;
+  site.Occupancy = occupancy;
+  site.Force[0] = fx;
+  site.Force[1] = fy;
+  site.Force[2] = fz;
+}
+
 // The next record of a site table holding nUsed sites, the table growing to
 // it within its reserved capacity (records already in the table do not
 // move); null, with the message naming the table's counter, when the table
@@ -399,13 +410,7 @@ int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeN
   site.iAtomType = !typeName.empty() && iNamedType >= 0 ? iNamedType
                                                         : FindAtomType(typeName.empty() ? site.Label : typeName);
   site.iAsymSite = nAtomAsymSites;
-  site.x = x;
-  site.y = y;
-  site.z = z;
-  site.Occupancy = occupancy;
-  site.Force[0] = fx;
-  site.Force[1] = fy;
-  site.Force[2] = fz;
+  Place(site, occupancy, x, y, z, fx, fy, fz);
   return ++nAtomAsymSites;
 }
 
@@ -440,13 +445,7 @@ int CCrystal::AddAtomSite(const std::string& label, int iAtomType, int iAsymSite
   site.iAtomType = (iAtomType >= 0 && iAtomType < nAtomTypes) ? iAtomType : -1;
   site.iAsymSite = iAsymSite;
   site.Label = label;
-  site.x = x;
-  site.y = y;
-  site.z = z;
-  site.Occupancy = occupancy;
-  site.Force[0] = fx;
-  site.Force[1] = fy;
-  site.Force[2] = fz;
+  Place(site, occupancy, x, y, z, fx, fy, fz);
   return ++nAtomSites;
 }
 
