@@ -11,8 +11,11 @@ The cases it writes are committed; rerun it after changing it.
 import math
 import os
 import shutil
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from formulas import fold  # noqa: E402  (a fractional coordinate brought into the cell)
 
 PI = 3.1415926535
 DEG = PI * (1.0 / 180.0)
@@ -59,18 +62,6 @@ def program_stdout(args, announcement, body):
 
 
 # ------------------------------------------------------------- crystal model
-
-def fold(x):
-    """A fractional coordinate brought into the cell by whole steps."""
-    if 0 <= x < 1:
-        return x
-    x -= math.trunc(x)
-    while x < 0:
-        x += 1
-    while x >= 0.9999999999:
-        x -= 1
-    return x
-
 
 def lattice_vectors(a, b, c, al, be, ga, variant=0):
     """Cell vectors (nm) in the standard orientation; variant 1 computes the

@@ -13,8 +13,12 @@ chosen so that no such value occurs.
 """
 import math
 import os
+import sys
 
 import numpy as np
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "e2e"))
+from formulas import add_cn_steps, fold  # noqa: E402,F401
 
 KPI = 3.1415926535
 DEG2RAD = KPI * (1.0 / 180.0)
@@ -48,18 +52,6 @@ def g(x):
         e = math.floor(math.log10(abs(x)))
         _check_rounding(x, 5 - e)
     return "%g" % x
-
-
-def fold(x):
-    """A fractional coordinate into [0, 0.9999999999) by whole steps."""
-    if 0 <= x < 1:
-        return x
-    x -= math.trunc(x)
-    while x < 0:
-        x += 1
-    while x >= 0.9999999999:
-        x -= 1
-    return x
 
 
 # ---------------------------------------------------------------------------
@@ -565,16 +557,7 @@ def rdf_files(cr, rmax, nmesh, mode, cn, log):
             own[t][k] += 1.0
         i = centre[1]
         for j in range(ntypes):
-            count, reached = 0, False
-            for k in range(1, nmesh):
-                count = math.trunc(count + own[j][k])
-                if not reached and count == cn:
-                    reached = True
-                    table[i][j][k] += 1
-                if count >= cn + 1:
-                    if reached:
-                        table[i][j][k] -= 1
-                    break
+            add_cn_steps(table[i][j], own[j], cn)
     for i in range(ntypes):
         for j in range(ntypes):
             name = "%s-%s%s-RDF-CN%d.csv" % (cr.types[i], cr.types[j], suffix, cn)

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the CASTEPConvOutput end-to-end cases: .castep files in the framed
 layout CASTEP prints, and the expected results worked out from the documented
-rules (../PWScfConvOutput/formulas.py), independently of Quorvel.
+rules (../formulas.py), independently of Quorvel.
 
 Run it after changing the cases: /usr/bin/python3 make_cases.py"""
 import math
@@ -9,7 +9,7 @@ import os
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(os.path.dirname(HERE), "PWScfConvOutput"))
+sys.path.insert(0, os.path.dirname(HERE))
 import formulas as F  # noqa: E402
 
 # ---------------------------------------------------------------- .castep files

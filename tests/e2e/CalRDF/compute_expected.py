@@ -19,11 +19,14 @@ or of a printed rounding boundary.
 import math
 import os
 import shutil
+import sys
 
 import gemmi  # only to list the 192 operations of F m -3 m for the input file
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 E2E = os.path.dirname(HERE)
+sys.path.insert(0, E2E)
+from formulas import add_cn_steps, fold  # noqa: E402
 
 PI = 3.1415926535
 DEG = PI * (1.0 / 180.0)
@@ -31,17 +34,6 @@ DEG = PI * (1.0 / 180.0)
 BANNER = ("\n===================================================\n"
           "      File Converter for MD/ab-initio programs\n"
           "===================================================\n\n")
-
-
-def fold(x):
-    if 0 <= x < 1:
-        return x
-    x -= math.trunc(x)
-    while x < 0:
-        x += 1
-    while x >= 0.9999999999:
-        x -= 1
-    return x
 
 
 class Structure:
@@ -181,16 +173,7 @@ def rdf_case(st, cif, rmax, nmesh, cn, extra_args):
                 key = (label, st.type_names[jt], round(d, 3))
                 shells[key] = shells.get(key, 0) + 1
         for jt in range(nt):
-            count, reached = 0, False
-            for k in range(1, nmesh):
-                count = math.trunc(count + mine[jt][k])
-                if not reached and count == cn:
-                    reached = True
-                    cntab[i][jt][k] += 1
-                if count >= cn + 1:
-                    if reached:
-                        cntab[i][jt][k] -= 1
-                    break
+            add_cn_steps(cntab[i][jt], mine[jt], cn)
     for key in sorted(shells):
         print(st.name, "shell", key, "x", shells[key])
 

@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
 """Writes the PWScfConvOutput end-to-end cases: pw.x input and output files in
 the layouts Quantum ESPRESSO prints, and the expected results worked out from
-the documented rules (formulas.py), independently of Quorvel.
+the documented rules (../formulas.py), independently of Quorvel.
 
 Run it after changing the cases: /usr/bin/python3 make_cases.py"""
 import math
 import os
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import formulas as F  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))

@@ -1,6 +1,8 @@
-"""Expected outputs of the PWScf and CASTEP conversions, worked out from the
-documented formulas (cell vectors, CIF/XSF/CAR layouts, RDF tables) without
-running Quorvel. Used by make_cases.py here and in ../CASTEPConvOutput/."""
+"""Expected outputs of the conversions, worked out from the documented
+formulas (cell vectors, CIF/XSF/CAR layouts, RDF tables) without running
+Quorvel. Used by the case makers of the PWScf and CASTEP conversions, and for
+folding coordinates into the cell by the CalRDF and Plimo case makers and the
+VASP reference of the interoperability tests."""
 import math
 import os
 
@@ -8,7 +10,7 @@ PI = 3.1415926535
 DEG_TO_RAD = PI * (1.0 / 180.0)
 RAD_TO_DEG = 180.0 / PI
 
-E2E = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+E2E = os.path.dirname(os.path.abspath(__file__))
 TESTDB = os.path.join(E2E, "testdb")
 
 CIF_DATE = "2000/01/01"
@@ -49,7 +51,26 @@ def trunc(x):
     return int(x)
 
 
+def add_cn_steps(row, own, cn):
+    """The coordination-number rule for one centre and one neighbour type:
+    with the running count of its neighbours over the bins (own, from bin 1,
+    cut to whole numbers), row gets +1 at the bin where the count first
+    equals cn and -1 at the bin where it first exceeds cn, if it had been
+    reached."""
+    count, reached = 0, False
+    for k in range(1, len(own)):
+        count = math.trunc(count + own[k])
+        if not reached and count == cn:
+            reached = True
+            row[k] += 1
+        if count >= cn + 1:
+            if reached:
+                row[k] -= 1
+            break
+
+
 def fold(x):
+    """A fractional coordinate into [0, 0.9999999999) by whole steps."""
     if 0 <= x < 1:
         return x
     x -= math.trunc(x)
