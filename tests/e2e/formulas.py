@@ -225,18 +225,29 @@ def rdf(cr, mode, rmax, n_mesh):
                         assert abs(bin_edge) > 1e-6 or dist < 1e-9, "distance %r on a bin edge" % dist
                         if dist <= rmax:
                             table[ti][tj][trunc(dist / dr)] += other[5]
+    tables_text, files = rdf_tables(cr.types, table, counted, dr, mode)
+    return text + tables_text, files
+
+
+def rdf_tables(types, table, counted, dr, mode):
+    """The RDF files as the program writes them from the histograms
+    (table[centre type][neighbour type][bin]) and the centres counted per
+    type: for every type with centres a file per neighbour type, its bins
+    divided by the centres and their running sum. mode 1 names the final
+    structure's files, 2 the averaged ones. Returns (printed text, {file
+    name: content})."""
     pattern = {1: "%s-%s-Final-RDF.csv", 2: "%s-%s-Averaged-RDF.csv"}.get(mode, "%s-%s-RDF.csv")
-    files = {}
-    for i, ni in enumerate(cr.types):
+    text, files = "", {}
+    for i, ni in enumerate(types):
         if counted[i] == 0:
             text += " nCountedAtom for %s is zero. Skipped.\n" % ni
             continue
-        for j, nj in enumerate(cr.types):
+        for j, nj in enumerate(types):
             name = pattern % (ni, nj)
             text += "Writing to [%s]...\n" % name
             content = "r(A),RDF(%s-%s),RCN(%s-%s)\n" % (ni, nj, ni, nj)
             rcn = 0.0
-            for k in range(n_mesh):
+            for k in range(len(table[i][j])):
                 v = table[i][j][k] / counted[i]
                 if k > 0:
                     rcn += v

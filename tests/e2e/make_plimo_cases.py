@@ -15,7 +15,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from formulas import fold  # noqa: E402  (a fractional coordinate brought into the cell)
+from formulas import fold, rdf_tables  # noqa: E402
 
 PI = 3.1415926535
 DEG = PI * (1.0 / 180.0)
@@ -181,24 +181,8 @@ def rdf(s, mode, rmax, nmesh):
                             assert abs(q - round(q)) > 1e-6 and abs(d - rmax) > 1e-6, d
                         if d <= rmax:
                             table[ti][tj][int(d / dr)] += 1.0
-    files = {}
-    pattern = {1: "%s-%s-Final-RDF.csv", 2: "%s-%s-Averaged-RDF.csv"}.get(mode, "%s-%s-RDF.csv")
-    for i in range(nt):
-        if ncentre[i] == 0:
-            out += " nCountedAtom for %s is zero. Skipped.\n" % s.types[i]
-            continue
-        for j in range(nt):
-            name = pattern % (s.types[i], s.types[j])
-            out += "Writing to [%s]...\n" % name
-            text = "r(A),RDF(%s-%s),RCN(%s-%s)\n" % (s.types[i], s.types[j], s.types[i], s.types[j])
-            rcn = 0.0
-            for k in range(nmesh):
-                g = table[i][j][k] / ncentre[i]
-                if k > 0:
-                    rcn += g
-                text += "%g,%g,%g\n" % (k * dr, g, rcn)
-            files[name] = text
-    return out, files
+    text, files = rdf_tables(s.types, table, ncentre, dr, mode)
+    return out + text, files
 
 
 # ------------------------------------------------------------ Plimo run model

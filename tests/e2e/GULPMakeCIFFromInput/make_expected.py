@@ -9,8 +9,11 @@ anywhere: /usr/bin/python3 tests/e2e/GULPMakeCIFFromInput/make_expected.py
 """
 import os
 import shutil
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.dirname(HERE))
+from formulas import fold  # noqa: E402
 ROOT = os.path.abspath(os.path.join(HERE, "..", "..", ".."))
 TESTDB_SPGRA = os.path.join(ROOT, "tests", "e2e", "testdb", "spgra")
 SHIPPED_SPGRA = os.path.join(ROOT, "data", "spgra")
@@ -35,17 +38,6 @@ def run_header(args, dbdir):
 
 
 FINISH = "\nQuorvel finished.\n\n"
-
-
-def fold(x):
-    if 0 <= x < 1:
-        return x
-    x -= int(x)
-    while x < 0:
-        x += 1
-    while x >= 0.9999999999:
-        x -= 1
-    return x
 
 
 def lookup_by_name(spgra, key):

@@ -16,8 +16,11 @@ Run: /usr/bin/python3 tests/e2e/TranSIESTAConvOutput/make_expected.py
 import math
 import os
 import shutil
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.dirname(HERE))
+from formulas import fold, rdf_tables  # noqa: E402
 PI = 3.1415926535
 DEG_TO_RAD = PI * (1.0 / 180.0)
 RAD_TO_DEG = 180.0 / PI
@@ -48,17 +51,6 @@ Z = {"H": 1, "C": 6, "N": 7, "O": 8, "Si": 14, "S": 16, "Ga": 31, "Au": 79}
 def as_printed(v, decimals):
     """The value a reader gets back from the log, where it is printed with this many decimals."""
     return float("%.*f" % (decimals, v))
-
-
-def fold(x):
-    if 0 <= x < 1:
-        return x
-    x -= int(x)
-    while x < 0:
-        x += 1
-    while x >= 0.9999999999:
-        x -= 1
-    return x
 
 
 def minver3(m):
@@ -220,23 +212,8 @@ def rdf(cr, rmax, nmesh, mode, out):
                         if d <= rmax:
                             k = min(int(d / dr), nmesh - 1)
                             table[ci][index[n[1]]][k] += 1.0
-    files = {}
-    pattern = {1: "%s-%s-Final-RDF.csv", 2: "%s-%s-Averaged-RDF.csv"}.get(mode, "%s-%s-RDF.csv")
-    for i, ti in enumerate(cr.types):
-        if counted[i] == 0:
-            out.append(" nCountedAtom for %s is zero. Skipped.\n" % ti)
-            continue
-        for j, tj in enumerate(cr.types):
-            name = pattern % (ti, tj)
-            out.append("Writing to [%s]...\n" % name)
-            text = "r(A),RDF(%s-%s),RCN(%s-%s)\n" % (ti, tj, ti, tj)
-            rcn = 0.0
-            for k in range(nmesh):
-                g = table[i][j][k] / counted[i]
-                if k > 0:
-                    rcn += g
-                text += "%g,%g,%g\n" % (k * dr, g, rcn)
-            files[name] = text
+    text, files = rdf_tables(cr.types, table, counted, dr, mode)
+    out.append(text)
     return files
 
 
