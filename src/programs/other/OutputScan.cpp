@@ -1,6 +1,5 @@
 #include "programs/other/OutputScan.h"
 
-#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -28,10 +27,6 @@ std::future<int> CountLinesContainingAsync(const std::string& path, const char* 
     result.set_value(count());
     return result.get_future();
   }
-}
-
-bool IsReady(const std::future<int>& count) {
-  return count.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
 bool ReadUntilContaining(LineReader& reader, const char* text) { return reader.ReadLineContaining(text); }

@@ -21,8 +21,6 @@ int CountLinesContaining(LineReader& reader, const char* text);
 // 0 when the file cannot be opened. Where no thread can be started the count
 // is made at once. text must stay valid until the result is taken.
 std::future<int> CountLinesContainingAsync(const std::string& path, const char* text);
-// True when the result of an asynchronous count can be taken without waiting.
-bool IsReady(const std::future<int>& count);
 // Reads lines until one contains text; true when found (that line is then the
 // reader's current line), false at end of file.
 bool ReadUntilContaining(LineReader& reader, const char* text);
