@@ -450,8 +450,7 @@ bool Compose(CSink& sink, const char* format, va_list args) {
         end = FormatGeneral(out, va_arg(args, double), width, precision);
         break;
     }
-    if (conversion.bLeft)
-      for (long pad = static_cast<long>(conversion.width) - (end - out); pad > 0; --pad) *end++ = ' ';
+    if (conversion.bLeft) end = PutBlanks(end, static_cast<long>(conversion.width) - (end - out));
     sink.Commit(end);
   }
   return true;
