@@ -20,10 +20,6 @@ namespace {
 // 20 atom types this allows about 40,000 bins, with 100 types about 1,600.
 constexpr double kMaxTableValues = 16777216.0;
 
-// The name of a type in file names and column headers: its Name, else its
-// Label, else nothing.
-const std::string& TypeName(const CAtomType& type) { return type.Name.empty() ? type.Label : type.Name; }
-
 // The tables are sized by the crystal's own number of atom types, so a
 // crystal with many types is analysed completely.
 int TypeCount(const CCrystal& crystal) {
@@ -174,13 +170,13 @@ int CalculateRDF(const CCrystal& crystal, int mode) {
   }
 
   for (int i = 0; i < nTypes; ++i) {
-    const std::string& centreName = TypeName(crystal.AtomTypes[i]);
+    const std::string& centreName = crystal.AtomTypes[i].NameOrLabel();
     if (nCounted[static_cast<size_t>(i)] == 0) {
       std::printf(" nCountedAtom for %s is zero. Skipped.\n", centreName.c_str());
       continue;
     }
     for (int j = 0; j < nTypes; ++j) {
-      const std::string& neighbourName = TypeName(crystal.AtomTypes[j]);
+      const std::string& neighbourName = crystal.AtomTypes[j].NameOrLabel();
       WriteTable(FileName(mode, centreName, neighbourName), centreName, neighbourName,
                  &table[(static_cast<size_t>(i) * nTypes + j) * nMesh], bins, nCounted[static_cast<size_t>(i)]);
     }
@@ -257,9 +253,9 @@ int CalculateCNRDF(const CCrystal& crystal, int CN, int mode) {
   }
 
   for (int i = 0; i < nTypes; ++i) {
-    const std::string& centreName = TypeName(crystal.AtomTypes[i]);
+    const std::string& centreName = crystal.AtomTypes[i].NameOrLabel();
     for (int j = 0; j < nTypes; ++j) {
-      const std::string& neighbourName = TypeName(crystal.AtomTypes[j]);
+      const std::string& neighbourName = crystal.AtomTypes[j].NameOrLabel();
       WriteTable(CNFileName(mode, centreName, neighbourName, CN), centreName, neighbourName,
                  &table[(static_cast<size_t>(i) * nTypes + j) * nMesh], bins, 1.0);
     }

@@ -21,6 +21,10 @@ class CAtomType {
   // Atom property file (INI): display and material settings. Returns 1.
   int ReadAtomProperties(const std::string& section, const std::string& path);
 
+  // The name the type goes by in formulas, tables and site counts: its Name,
+  // else its Label (empty when it has neither).
+  const std::string& NameOrLabel() const { return Name.empty() ? Label : Name; }
+
   std::string Name;      // unique within its crystal (Si, or O{b} for a second O type)
   std::string Label;     // display label from the property file
   std::string AsfdcKey;  // first word of the matching weight-list line

@@ -74,8 +74,7 @@ int CountAllAsymSitesNamed(const CCrystal& crystal, const std::string& name) {
   const int nTypes = std::max(0, std::min(crystal.nAtomTypes, static_cast<int>(crystal.AtomTypes.size())));
   std::vector<signed char> match(static_cast<size_t>(nTypes));
   for (int t = 0; t < nTypes; ++t) {
-    const CAtomType& type = crystal.AtomTypes[t];
-    const std::string& typeName = type.Name.empty() ? type.Label : type.Name;
+    const std::string& typeName = crystal.AtomTypes[t].NameOrLabel();
     match[t] = typeName.empty() ? -1 : (EqualNoCase(typeName, name) ? 1 : 0);
   }
   int count = 0;
@@ -372,8 +371,7 @@ int CCrystal::CountAsymSitesNamed(const std::string& name) const {
   int count = 0;
   for (size_t t = 0; t < tally.perType.size(); ++t) {
     if (tally.perType[t] == 0) continue;
-    const CAtomType& type = AtomTypes[t];
-    const std::string& typeName = type.Name.empty() ? type.Label : type.Name;
+    const std::string& typeName = AtomTypes[t].NameOrLabel();
     if (typeName.empty()) return CountAllAsymSitesNamed(*this, name);
     if (EqualNoCase(typeName, name)) count += tally.perType[t];
   }
@@ -711,8 +709,7 @@ const CAtomType* CCrystal::TypeOf(const CAtomSite& site) const {
 
 std::string CCrystal::GetAtomTypeName(const CAtomSite& site) const {
   const CAtomType* type = TypeOf(site);
-  if (type && !type->Name.empty()) return type->Name;
-  if (type && !type->Label.empty()) return type->Label;
+  if (type && !type->NameOrLabel().empty()) return type->NameOrLabel();
   return site.Label;
 }
 

@@ -12,19 +12,13 @@ namespace quorvel {
 
 namespace {
 
-// The name a type contributes to the formula: its Name, else its Label, else
-// nothing.
-const std::string& FormulaName(const CAtomType& type) {
-  return type.Name.empty() ? type.Label : type.Name;
-}
-
 // "Si8 O16 ": each type adds its name, its count in the formula and a blank.
 // Only the readers that know the number of atoms of each type fill the
 // counts; other structures show zero counts ("Ti0 O0 ").
 std::string ComposeFormula(const CCrystal& crystal) {
   std::string formula;
   for (int i = 0; i < crystal.nAtomTypes && i < static_cast<int>(crystal.AtomTypes.size()); ++i)
-    formula = Format("%s%s%d ", formula.c_str(), FormulaName(crystal.AtomTypes[i]).c_str(),
+    formula = Format("%s%s%d ", formula.c_str(), crystal.AtomTypes[i].NameOrLabel().c_str(),
                      static_cast<int>(crystal.nAtomsInFormula[i]));
   return formula;
 }

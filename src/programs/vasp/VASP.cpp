@@ -37,9 +37,6 @@ void ToUpperInPlace(char* text) {
     if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
 }
 
-// The name of the type as sites and labels use it: its Name, else its Label.
-const std::string& TypeNameOf(const CAtomType& type) { return type.Name.empty() ? type.Label : type.Name; }
-
 // POTCAR: one atom type per dataset, named by the element of its title line
 // ("PAW_PBE Fe_pv 06Sep2000" gives Fe). Only the title lines and the "End of
 // Dataset" markers are looked at.
@@ -177,7 +174,7 @@ int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
       int result = counts.Next(n);
       if (result <= 0 || n < 0) {
         std::printf("Error in CVASP::ReadPOSCARFile: [%s] gives no valid atom count for [%s].\n", path.c_str(),
-                    TypeNameOf(crystal.AtomTypes[i]).c_str());
+                    crystal.AtomTypes[i].NameOrLabel().c_str());
         bCountsGood = false;
         n = 0;
       }
@@ -205,7 +202,7 @@ int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
   int nRead = 0;
   bool bShort = false;
   for (int t = 0; t < crystal.nAtomTypes && !bShort; ++t) {
-    const std::string typeName = TypeNameOf(crystal.AtomTypes[t]);
+    const std::string typeName = crystal.AtomTypes[t].NameOrLabel();
     const int nAtoms = crystal.nAtomsInFormula[t];
     for (int k = 0; k < nAtoms; ++k) {
       double p[3] = {0, 0, 0};
@@ -320,7 +317,7 @@ int ReadNextCrystalStructureFromOUTCAR(LineReader& outcar, CCrystal& crystal) {
   long long nExpected = 0, nRead = 0;
   for (int t = 0; t < crystal.nAtomTypes; ++t) nExpected += crystal.nAtomsInFormula[t];
   for (int t = 0; t < crystal.nAtomTypes; ++t) {
-    const std::string& typeName = TypeNameOf(crystal.AtomTypes[t]);
+    const std::string& typeName = crystal.AtomTypes[t].NameOrLabel();
     const int nAtoms = crystal.nAtomsInFormula[t];
     for (int k = 0; k < nAtoms; ++k) {
       double v[6] = {0, 0, 0, 0, 0, 0};
