@@ -71,13 +71,8 @@ def snapshot(root):
     return files
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--bin", required=True)
-    ap.add_argument("--case", required=True)
-    opts = ap.parse_args()
-    binary = os.path.abspath(opts.bin)
-    case = os.path.abspath(opts.case)
+def run_case(binary, case):
+    """Runs one case folder; prints ok or the differences; returns 0 or 1."""
     bindir = os.path.dirname(binary)
 
     work = tempfile.mkdtemp(prefix="quorvel-e2e-")
@@ -162,6 +157,27 @@ def main():
         return 0
     finally:
         shutil.rmtree(work, ignore_errors=True)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--bin", required=True)
+    ap.add_argument("--case", required=True, nargs="+", help="case folders, or action folders holding cases")
+    ap.add_argument("--fail-fast", action="store_true", help="stop at the first failing case")
+    opts = ap.parse_args()
+    binary = os.path.abspath(opts.bin)
+    cases = []
+    for c in map(os.path.abspath, opts.case):
+        if os.path.exists(os.path.join(c, "args")):
+            cases.append(c)
+        elif os.path.isdir(c):
+            cases += sorted(os.path.join(c, d) for d in os.listdir(c) if os.path.exists(os.path.join(c, d, "args")))
+    failed = 0
+    for case in cases:
+        failed += run_case(binary, case)
+        if failed and opts.fail_fast:
+            break
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
