@@ -681,10 +681,101 @@ def siesta_set(out, sz):
 
 # ------------------------------------------------------------------- Plimo
 
-def plimo_set(out, sz):
-    sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-    from make_plimo_cases import F06, FILE05_LINES
+FILE05_LINES = [
+    "MD   SiO2 glass, quench under pressure                              :",
+    "    2    1    0    0    0                                          :",
+    "NSTEP    1000.0    2.9    100.    10.    1.    0.5                :",
+    "    9    2  300    1                                               :",
+    "TEMP        1200.00    -2.50      10.                              :",
+    "PRESSURE   0.0001    0.0001    0.0001                              :",
+    "   1.0000   4.9160   4.9160   5.4050                               :",
+    "   0.0100   0.0000   0.0000                                        :",
+    "END",
+]
 
+
+class F06:
+    """A Plimo run log: header, step table (with page breaks) and printed
+    blocks, with the values as printed."""
+
+    def __init__(self, n_step, dt, every, blocks_every, seed, temp_first=False, page_every=7, restart_at=None,
+                 time_line=True):
+        self.dt, self.rows, self.blocks = dt, [], []
+        self.temp_first = temp_first
+        L = [" " + "*" * 60, " *     PLIMO  molecular dynamics of ionic solids" + " " * 11 + "*", " " + "*" * 60, ""]
+        if time_line:
+            L.append(" Number of steps :%6d   time step of %7.3f fs" % (n_step, dt))
+        L.append(" Ensemble NPT, temperature scaled every 10 steps")
+        L.append("")
+        header = (" Step Temp(K)   Time(ps) P(GPa)  (  Pxx   Pyy   Pzz   Pxy   Pxz   Pyz)  U:Coulomb    Short"
+                  " 3-body  Kinet.     Total  Density" if temp_first else
+                  " Step Time(ps)  Temp(K) P(GPa)  (  Pxx   Pyy   Pzz   Pxy   Pxz   Pyz)  U:Coulomb    Short"
+                  " 3-body  Kinet.     Total  Density")
+        assert header.startswith(" Step T")
+        self.pos_temp = header.index("Temp")
+        L.append(header)
+        n_rows = 0
+        steps = list(range(every, n_step + 1, every))
+        if restart_at:
+            i = steps.index(restart_at)
+            steps = steps[:i + 1] + [restart_at - every, restart_at] + steps[i + 1:]  # a restarted stretch
+        for sn in steps:
+            if n_rows and n_rows % page_every == 0:
+                L += [" " + "-" * 70, " (continued on the next page)", header]
+            n_rows += 1
+            row = self.row(sn, seed)
+            L.append(row["text"])
+            if sn > max([r["sn"] for r in self.rows] + [0]):
+                self.rows.append(row)
+            if sn % blocks_every == 0 and sn not in [b["sn"] for b in self.blocks]:
+                L += self.block(sn, row, seed, len(self.blocks))
+        L += ["", " Run finished normally."]
+        self.text = "\n".join(L) + "\n"
+
+    def row(self, sn, seed):
+        v = {"sn": sn, "T": "%5.1f" % (300 + 40 * math.sin(0.01 * sn + seed)), "P": "%8.4f" % (
+            0.2 + 0.9 * math.cos(0.013 * sn + seed)),
+             "Pt": ["%6.2f" % (1.5 * math.sin(0.02 * sn + k + seed) * (12 if k == 2 else 1)) for k in range(6)],
+             "U": "%10.2f" % (-98765.43 - 3.1 * sn), "S": "%9.2f" % (2345.67 + 0.7 * sn),
+             "B": "%7.2f" % (123.4 + 0.1 * math.sin(sn)), "K": "%7.2f" % (456.7 + 11 * math.cos(0.02 * sn)),
+             "E": "%10.2f" % (-95839.66 - 2.2 * sn), "D": "%9.4f" % (2.6485 - 0.00001 * sn)}
+        time = "%8.3f" % (sn * self.dt / 1000)
+        if self.temp_first:
+            head = "%5d %s   %s" % (sn, v["T"], time)
+        else:
+            head = "%6d %s %s" % (sn, time, v["T"])
+        v["text"] = "%s %s(%s)%s%s%s%s%s%s" % (head, v["P"], "".join(v["Pt"]), v["U"], v["S"], v["B"], v["K"], v["E"],
+                                             v["D"])
+        assert v["text"][self.pos_temp:self.pos_temp + 5] == v["T"]
+        assert int(v["text"][:6]) == sn and int(v["text"].split()[0]) == sn  # the row's and the block's reading
+        return v
+
+    def block(self, sn, row, seed, n):
+        b = {"sn": sn, "T": row["T"], "cell": ["%9.4f" % (4.916 + 0.001 * math.sin(sn + seed)),
+                                               "%9.4f" % (4.916 + 0.001 * math.cos(sn)),
+                                               "%9.4f" % (5.405 - 0.0001 * sn),
+                                               "%8.3f" % 90.0, "%8.3f" % (90.0 + 0.01 * math.sin(sn)),
+                                               "%8.3f" % 120.0],
+             "U": "%12.3f" % (-98765.432 - sn), "E": "%12.3f" % (-98300.1 - sn), "K": "%12.3f" % (465.3 + 0.1 * sn),
+             "H": "%12.3f" % (-98290.0 - sn), "PV": "%12.3f" % (10.123 + 0.001 * sn),
+             "msd": [("Si", "%9.5f" % (0.01 * (n + 1) + 0.0012)), (" O", "%9.5f" % (0.02 * (n + 1) + 0.0034)),
+                     ("Na", "%9.5f" % (0.05 * (n + 1)))]}
+        self.blocks.append(b)
+        c = b["cell"]
+        start = "1<<<<<<" if n % 2 else "<<<<<<"
+        return [start + "<" * 50, "  Snapshot of the system", "-" * 60, row["text"], "I" + "-" * 58 + "I",
+                "I  Cell (A, degree)" + " " * 39 + "I",
+                "I A:%s   Alpha:%s" % (c[0], c[3]), "I B:%s   Beta :%s" % (c[1], c[4]),
+                "I C:%s   Gamma:%s" % (c[2], c[5]),
+                "I  Energies (kJ/mol)",
+                "I U =%s    U+K =%s" % (b["U"], b["E"]), "I K =%s    E+PV=%s" % (b["K"], b["H"]),
+                "I PV=%s" % b["PV"], "I  Mean square displacement",
+                "I M.s.d. (A^2)  Si:%s   O:%s" % (b["msd"][0][1], b["msd"][1][1]),
+                "I               Na:%s" % b["msd"][2][1],
+                "I" + "-" * 58 + "I"]
+
+
+def plimo_set(out, sz):
     rng = random.Random(71)
     n = sz.atoms
     counts = [n // 3, n - n // 3]
