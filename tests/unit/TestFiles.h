@@ -11,8 +11,6 @@
 
 namespace quorvel {
 
-constexpr char kPathSeparatorForTests = kPathSeparator;
-
 // A fresh directory, removed with its contents at the end of the test.
 class TempDir {
  public:
