@@ -18,7 +18,6 @@ the run must be an unchanged input or be listed in out/.
 import argparse
 import difflib
 import os
-import re
 import shutil
 import subprocess
 import sys
