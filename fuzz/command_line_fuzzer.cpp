@@ -6,7 +6,7 @@
 
 #include "FuzzSupport.h"
 #include "app/Options.h"
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvel_fuzz::SilenceStdout();

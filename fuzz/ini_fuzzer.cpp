@@ -3,7 +3,8 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "app/Platform.h"
+#include "system/Platform.h"
+#include "text/ProfileFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string path = quorvel_fuzz::WriteScratchFile(data, size, "atoms.ini");

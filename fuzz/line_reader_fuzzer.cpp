@@ -6,7 +6,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "app/LineReader.h"
+#include "text/LineReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string path = quorvel_fuzz::WriteScratchFile(data, size);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "app/LineReader.h"
+#include "text/LineReader.h"
 #include "crystal/Crystal.h"
 #include "programs/vasp/VASP.h"
 

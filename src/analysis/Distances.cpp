@@ -4,9 +4,9 @@
 
 #include "analysis/NeighbourSearch.h"
 #include "analysis/RDF.h"
-#include "app/NumberFormat.h"
+#include "text/NumberFormat.h"
 #include "app/Options.h"
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 
 namespace quorvel {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 #include "numerics/Constants.h"
 
 namespace quorvel {

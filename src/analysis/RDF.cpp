@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "analysis/NeighbourSearch.h"
-#include "app/NumberFormat.h"
+#include "text/NumberFormat.h"
 #include "app/Options.h"
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 
 namespace quorvel {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 

@@ -4,8 +4,8 @@
 
 #include "app/ActionTable.h"
 #include "app/Options.h"
-#include "app/Platform.h"
-#include "app/TextUtil.h"
+#include "system/Platform.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 

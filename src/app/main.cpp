@@ -1,4 +1,4 @@
-#include "app/Platform.h"
+#include "system/Platform.h"
 #include "app/RunFrame.h"
 
 int main(int argc, char** argv) {

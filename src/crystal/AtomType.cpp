@@ -5,10 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/LineReader.h"
-#include "app/NumberScan.h"
-#include "app/Platform.h"
-#include "app/TextUtil.h"
+#include "text/LineReader.h"
+#include "text/NumberScan.h"
+#include "system/Platform.h"
+#include "text/ProfileFile.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "app/RunFrame.h"
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 #include "numerics/Constants.h"
 
 namespace quorvel {

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/LineReader.h"
-#include "app/TextUtil.h"
+#include "text/LineReader.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 

@@ -4,8 +4,8 @@
 #include <ctime>
 #include <vector>
 
-#include "app/Platform.h"
-#include "app/TextUtil.h"
+#include "system/Platform.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 
 namespace quorvel {

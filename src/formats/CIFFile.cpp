@@ -4,7 +4,7 @@
 #include <cstring>
 #include <exception>
 
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 

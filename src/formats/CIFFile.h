@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/LineReader.h"
+#include "text/LineReader.h"
 
 namespace quorvel {
 

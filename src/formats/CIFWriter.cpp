@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/NumberFormat.h"
-#include "app/Platform.h"
-#include "app/TextUtil.h"
+#include "text/NumberFormat.h"
+#include "system/Platform.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 
 namespace quorvel {

@@ -8,10 +8,10 @@
 #include <thread>
 #include <utility>
 
-#include "app/HandOff.h"
-#include "app/NumberFormat.h"
+#include "system/HandOff.h"
+#include "text/NumberFormat.h"
 #include "app/Options.h"
-#include "app/Platform.h"
+#include "system/Platform.h"
 #include "crystal/Crystal.h"
 
 namespace quorvel {

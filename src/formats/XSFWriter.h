@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/NumberFormat.h"
+#include "text/NumberFormat.h"
 
 namespace quorvel {
 class CCrystal;

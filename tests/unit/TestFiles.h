@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/Platform.h"
+#include "system/Platform.h"
 
 namespace quorvel {
 

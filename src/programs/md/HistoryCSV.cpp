@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/NumberFormat.h"
-#include "app/LineReader.h"
+#include "text/NumberFormat.h"
+#include "text/LineReader.h"
 #include "app/Options.h"
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 #include "programs/md/Plimo.h"
 
 namespace quorvel {

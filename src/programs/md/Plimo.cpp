@@ -13,8 +13,8 @@
 
 #include "analysis/RDF.h"
 #include "app/Options.h"
-#include "app/Platform.h"
-#include "app/TextUtil.h"
+#include "system/Platform.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFWriter.h"
 #include "formats/XSFWriter.h"

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/LineReader.h"
+#include "text/LineReader.h"
 #include "app/Options.h"
-#include "app/Platform.h"
-#include "app/TextUtil.h"
+#include "system/Platform.h"
+#include "text/TextUtil.h"
 #include "programs/md/Plimo.h"
 
 namespace quorvel {

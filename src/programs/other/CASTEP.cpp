@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "analysis/RDF.h"
-#include "app/HandOff.h"
-#include "app/NumberFormat.h"
+#include "system/HandOff.h"
+#include "text/NumberFormat.h"
 #include "app/Options.h"
-#include "app/Platform.h"
-#include "app/TextUtil.h"
+#include "system/Platform.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CARWriter.h"
 #include "formats/CIFWriter.h"
 #include "formats/XSFWriter.h"
-#include "programs/other/OutputScan.h"
+#include "text/OutputScan.h"
 
 namespace quorvel {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/LineReader.h"
+#include "text/LineReader.h"
 
 namespace quorvel {
 class CCrystal;

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/LineReader.h"
+#include "text/LineReader.h"
 #include "app/Options.h"
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <memory>
 
-#include "app/LineReader.h"
-#include "app/TextUtil.h"
+#include "text/LineReader.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFWriter.h"
 

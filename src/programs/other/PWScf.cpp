@@ -7,13 +7,13 @@
 
 #include "analysis/RDF.h"
 #include "app/Options.h"
-#include "app/Platform.h"
-#include "app/TextUtil.h"
+#include "system/Platform.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFWriter.h"
 #include "formats/XSFWriter.h"
 #include "numerics/Constants.h"
-#include "programs/other/OutputScan.h"
+#include "text/OutputScan.h"
 
 namespace quorvel {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/LineReader.h"
+#include "text/LineReader.h"
 
 namespace quorvel {
 class CCrystal;

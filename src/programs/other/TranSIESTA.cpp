@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "analysis/RDF.h"
-#include "app/LineReader.h"
-#include "app/NumberFormat.h"
-#include "app/NumberScan.h"
+#include "text/LineReader.h"
+#include "text/NumberFormat.h"
+#include "text/NumberScan.h"
 #include "app/Options.h"
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFWriter.h"
 #include "formats/XSFWriter.h"
 #include "numerics/MyVector.h"
-#include "programs/other/OutputScan.h"
+#include "text/OutputScan.h"
 
 namespace quorvel {
 

@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/NumberFormat.h"
-#include "app/LineReader.h"
-#include "app/NumberScan.h"
-#include "app/Platform.h"
-#include "app/TextUtil.h"
+#include "text/NumberFormat.h"
+#include "text/LineReader.h"
+#include "text/NumberScan.h"
+#include "system/Platform.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "numerics/MyVector.h"
 

@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "analysis/RDF.h"
-#include "app/LineReader.h"
+#include "text/LineReader.h"
 #include "app/Options.h"
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFWriter.h"
 #include "formats/XSFWriter.h"

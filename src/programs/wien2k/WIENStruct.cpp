@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/LineReader.h"
-#include "app/NumberScan.h"
-#include "app/TextUtil.h"
+#include "text/LineReader.h"
+#include "text/NumberScan.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFWriter.h"
 

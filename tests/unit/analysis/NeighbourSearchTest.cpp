@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 
 namespace quorvel {

@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "app/Platform.h"
+#include "system/Platform.h"
+#include "text/ProfileFile.h"
 #include "tests/unit/TestFiles.h"
 
 namespace quorvel {

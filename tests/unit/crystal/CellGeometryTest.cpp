@@ -6,7 +6,7 @@
 #include <memory>
 #include <random>
 
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 
 namespace quorvel {

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 namespace {

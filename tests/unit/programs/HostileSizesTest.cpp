@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/RunFrame.h"
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 #include "tests/unit/TestFiles.h"
 
 namespace quorvel {

@@ -1,4 +1,4 @@
-#include "app/NumberFormat.h"
+#include "text/NumberFormat.h"
 
 #include <gtest/gtest.h>
 

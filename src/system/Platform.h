@@ -30,13 +30,6 @@ bool IsDBCSLeadByte(unsigned char c);
 // when argv[0] holds none (the program was found through PATH).
 std::string ProgramDirectory(const char* argv0);
 
-// Private-profile (INI) lookup: section and key compared ignoring ASCII case,
-// blanks around names and values trimmed, one pair of matching quotes removed,
-// lines starting with ';' ignored. The default is returned when the file name
-// is empty or the file, section or key is missing.
-std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::string& defaultValue, const std::string& fileName);
-
 // Local date and time now.
 std::tm LocalTimeNow();
 

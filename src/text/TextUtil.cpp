@@ -1,4 +1,4 @@
-#include "app/TextUtil.h"
+#include "text/TextUtil.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/NumberScan.h"
-#include "app/Platform.h"
+#include "text/NumberScan.h"
+#include "system/Platform.h"
 
 namespace quorvel {
 

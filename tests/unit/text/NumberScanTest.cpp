@@ -1,4 +1,4 @@
-#include "app/NumberScan.h"
+#include "text/NumberScan.h"
 
 #include <gtest/gtest.h>
 

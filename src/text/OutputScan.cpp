@@ -1,4 +1,4 @@
-#include "programs/other/OutputScan.h"
+#include "text/OutputScan.h"
 
 #include <climits>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "app/HandOff.h"
+#include "system/HandOff.h"
 
 #include <gtest/gtest.h>
 

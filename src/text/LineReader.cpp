@@ -1,8 +1,8 @@
-#include "app/LineReader.h"
+#include "text/LineReader.h"
 
 #include <cstring>
 
-#include "app/Platform.h"
+#include "system/Platform.h"
 
 namespace quorvel {
 

@@ -7,9 +7,9 @@
 #include <future>
 #include <string>
 
-#include "app/LineReader.h"
-#include "app/NumberScan.h"
-#include "app/TextUtil.h"
+#include "text/LineReader.h"
+#include "text/NumberScan.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 
