@@ -1,6 +1,6 @@
 #include "FuzzSupport.h"
 
-#include "app/Options.h"
+#include "app/RunFrame.h"
 
 #include <unistd.h>
 
@@ -45,12 +45,10 @@ void WriteScratchFiles(const uint8_t* data, size_t size, const std::vector<std::
   }
 }
 
-void SetOptions(const std::vector<std::string>& arguments) {
-  quorvel::OptionTable.Reset();
-  quorvel::DeclareOptions(quorvel::OptionTable);
+int RunAction(const std::vector<std::string>& arguments) {
   std::vector<const char*> argv{"quorvel"};
   for (const auto& a : arguments) argv.push_back(a.c_str());
-  quorvel::OptionTable.ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+  return quorvel::RunQuorvel(static_cast<int>(argv.size()), argv.data());
 }
 
 void SilenceStdout() {

@@ -19,8 +19,9 @@ const std::string& ScratchDirectory();
 // that missing companions are fuzzed too). Seeds are made by joining real
 // input sets with that line.
 void WriteScratchFiles(const uint8_t* data, size_t size, const std::vector<std::string>& names);
-// Sets the options as a command line would (after declaring them once).
-void SetOptions(const std::vector<std::string>& arguments);
+// Runs the program with these arguments, as its command line would: the
+// option table, the run frame and the action's handler.
+int RunAction(const std::vector<std::string>& arguments);
 // Silences standard output (the readers print their messages there).
 void SilenceStdout();
 

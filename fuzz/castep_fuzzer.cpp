@@ -4,12 +4,11 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "programs/other/CASTEP.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvel_fuzz::SilenceStdout();
   quorvel_fuzz::WriteScratchFiles(data, size, {"run.castep"});
-  quorvel_fuzz::SetOptions({"--nLastStep=20", "--CalcRDF=1", "--MaximumDistance=2", "--nMesh=5"});
-  quorvel::CASTEPConvOutput(quorvel_fuzz::ScratchDirectory() + "/run.castep", "");
+  quorvel_fuzz::RunAction({"--Action=CASTEPConvOutput", "--nLastStep=20", "--CalcRDF=1", "--MaximumDistance=2", "--nMesh=5",
+                           quorvel_fuzz::ScratchDirectory() + "/run.castep"});
   return 0;
 }

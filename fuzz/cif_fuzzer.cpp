@@ -7,17 +7,15 @@
 #include "analysis/Distances.h"
 #include "analysis/RDF.h"
 #include "crystal/Crystal.h"
-#include "formats/CIFFile.h"
 #include "formats/CIFWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvel_fuzz::SilenceStdout();
-  quorvel_fuzz::SetOptions({"--MaximumDistance=3", "--MinimumDistance=0.5"});
   std::string path = quorvel_fuzz::WriteScratchFile(data, size, "input.cif");
   quorvel::CCrystal crystal;
-  if (!quorvel::ReadCIFStructure(path, crystal)) return 0;
+  if (!quorvel::ReadCIFStructure(path, quorvel::CDatabasePaths(), crystal)) return 0;
   quorvel::CCrystal copy(crystal);
   quorvel::WriteCIF(copy, quorvel_fuzz::ScratchDirectory() + "/output.cif");
-  quorvel::ListDistances(crystal, quorvel_fuzz::ScratchDirectory() + "/distances.txt");
+  quorvel::ListDistances(crystal, quorvel::CDistanceWindow{0.5, 3}, quorvel_fuzz::ScratchDirectory() + "/distances.txt");
   return 0;
 }

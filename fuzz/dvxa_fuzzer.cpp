@@ -4,12 +4,10 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "programs/other/DVXa.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvel_fuzz::SilenceStdout();
   quorvel_fuzz::WriteScratchFiles(data, size, {"run.F01"});
-  quorvel_fuzz::SetOptions({"--Spin=N", "--Madelung=2"});
-  quorvel::DVXaF01Conv(quorvel_fuzz::ScratchDirectory() + "/run.F01", "");
+  quorvel_fuzz::RunAction({"--Action=DVXaF01Conv", "--Spin=N", "--Madelung=2", quorvel_fuzz::ScratchDirectory() + "/run.F01"});
   return 0;
 }

@@ -4,12 +4,11 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "programs/other/TranSIESTA.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvel_fuzz::SilenceStdout();
   quorvel_fuzz::WriteScratchFiles(data, size, {"run.out","run.atk"});
-  quorvel_fuzz::SetOptions({"--nLastStep=20", "--CalcRDF=1", "--MaximumDistance=2", "--nMesh=5"});
-  quorvel::TranSIESTAConvOutput(quorvel_fuzz::ScratchDirectory() + "/run.out", "");
+  quorvel_fuzz::RunAction({"--Action=TranSIESTAConvOutput", "--nLastStep=20", "--CalcRDF=1", "--MaximumDistance=2",
+                           "--nMesh=5", quorvel_fuzz::ScratchDirectory() + "/run.out"});
   return 0;
 }

@@ -6,14 +6,12 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "programs/wien2k/WIENDOS.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvel_fuzz::SilenceStdout();
   quorvel_fuzz::WriteScratchFiles(data, size,
                                   {"run.int", "run.dos1ev", "run.dos2ev", "run.dos3ev", "run.dos1evup", "run.dos2evup",
                                    "run.dos3evup", "run.dos1evdn", "run.dos2evdn", "run.dos3evdn"});
-  quorvel_fuzz::SetOptions({});
-  quorvel::WIENConvDOS(quorvel_fuzz::ScratchDirectory() + "/run.int", "");
+  quorvel_fuzz::RunAction({"--Action=WIENConvDOS", quorvel_fuzz::ScratchDirectory() + "/run.int"});
   return 0;
 }

@@ -5,15 +5,14 @@
 #include "analysis/NeighbourSearch.h"
 #include "analysis/RDF.h"
 #include "text/NumberFormat.h"
-#include "app/Options.h"
 #include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 
 namespace quorvel {
 
-int ListDistances(const CCrystal& crystal, const std::string& outPath) {
-  double rmax = GetOptionDouble("MaximumDistance");
-  double rmin = GetOptionDouble("MinimumDistance");
+int ListDistances(const CCrystal& crystal, const CDistanceWindow& window, const std::string& outPath) {
+  const double rmax = window.MaximumDistance;
+  const double rmin = window.MinimumDistance;
   CNeighbourSearch search;
   if (!search.Prepare(crystal, rmax, "ListDistances")) return 0;
   std::printf("Lattice parameters: %lg %lg %lg  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
@@ -51,15 +50,16 @@ int ListDistances(const CCrystal& crystal, const std::string& outPath) {
   return 1;
 }
 
-int CalDistance(const std::string& cifPath, const std::string& outPath) {
+int CalDistance(const std::string& cifPath, const std::string& outPath, const CDatabasePaths& databases,
+                const CDistanceWindow& window) {
   CCrystal crystal;
-  if (!ReadCIFStructure(cifPath, crystal)) return -1;
+  if (!ReadCIFStructure(cifPath, databases, crystal)) return -1;
   // The listing is never written over the CIF file it was made from.
   if (outPath == cifPath) {
     std::printf("Error in CalDistance: The distance listing [%s] would replace the CIF file.\n", outPath.c_str());
     return -1;
   }
-  ListDistances(crystal, outPath);
+  ListDistances(crystal, window, outPath);
   return 1;
 }
 

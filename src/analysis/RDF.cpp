@@ -8,9 +8,9 @@
 
 #include "analysis/NeighbourSearch.h"
 #include "text/NumberFormat.h"
-#include "app/Options.h"
 #include "text/TextUtil.h"
 #include "crystal/Crystal.h"
+#include "formats/CIFCrystal.h"
 
 namespace quorvel {
 
@@ -51,9 +51,10 @@ struct CBins {
 // Reads the bins and prepares the search. A cut-off of 0 or less has no bins
 // to count in; a table beyond kMaxTableValues (nMesh 2147483647, say) is
 // refused rather than allocated. Returns false after printing why.
-bool SetUp(const CCrystal& crystal, const char* caller, int tablesPerType, CBins& bins, CNeighbourSearch& search) {
-  bins.rmax = GetOptionDouble("MaximumDistance");
-  bins.nMesh = GetOptionInt("nMesh");
+bool SetUp(const CCrystal& crystal, const CRDFSettings& settings, const char* caller, int tablesPerType, CBins& bins,
+           CNeighbourSearch& search) {
+  bins.rmax = settings.MaximumDistance;
+  bins.nMesh = settings.nMesh;
   if (bins.nMesh < 3) bins.nMesh = 201;
   bins.dr = bins.rmax / (bins.nMesh - 1);
   if (!(bins.rmax > 0)) {
@@ -128,10 +129,10 @@ void WriteTable(const std::string& fileName, const std::string& centre, const st
 
 }  // namespace
 
-int CalculateRDF(const CCrystal& crystal, int mode) {
+int CalculateRDF(const CCrystal& crystal, const CRDFSettings& settings, int mode) {
   CBins bins;
   CNeighbourSearch search;
-  if (!SetUp(crystal, "CalculateRDF", 0, bins, search)) return -1;
+  if (!SetUp(crystal, settings, "CalculateRDF", 0, bins, search)) return -1;
   std::printf("Lattice parameters: %lg %lg %lg  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
               crystal.beta, crystal.gamma);
   std::printf("MaximumDistance: %lg A\n", bins.rmax);
@@ -184,10 +185,11 @@ int CalculateRDF(const CCrystal& crystal, int mode) {
   return 1;
 }
 
-int CalculateCNRDF(const CCrystal& crystal, int CN, int mode) {
+int CalculateCNRDF(const CCrystal& crystal, const CRDFSettings& settings, int mode) {
+  const int CN = settings.CoordinationNumber;
   CBins bins;
   CNeighbourSearch search;
-  if (!SetUp(crystal, "CalculateCNRDF", 1, bins, search)) return -1;
+  if (!SetUp(crystal, settings, "CalculateCNRDF", 1, bins, search)) return -1;
 
   const int nTypes = TypeCount(crystal);
   const size_t nMesh = static_cast<size_t>(bins.nMesh);
@@ -263,30 +265,26 @@ int CalculateCNRDF(const CCrystal& crystal, int CN, int mode) {
   return 1;
 }
 
-bool ReadCIFStructure(const std::string& path, CCrystal& crystal) {
+bool ReadCIFStructure(const std::string& path, const CDatabasePaths& databases, CCrystal& crystal) {
   std::printf("CIF File: %s\n", path.c_str());
-  crystal.CopyRunDatabasePaths();
-  // The crystal keeps the record it was built from.
-  if (crystal.CIFFile.Read(path) < 1) {
+  if (!ReadCIFCrystal(path, databases, crystal)) {
     // CalDistance reports an unreadable file with this same text.
     std::printf("Error in CalRDF: Can not read [%s].\n", path.c_str());
     return false;
   }
-  crystal.BuildFromCIFFile(crystal.CIFFile, path);
   return true;
 }
 
-int CalRDF(const std::string& path, const std::string& /*unused*/) {
+int CalRDF(const std::string& path, const CDatabasePaths& databases, const CRDFSettings& settings) {
   CCrystal crystal;
-  if (!ReadCIFStructure(path, crystal)) return -1;
-  if (GetOptionInt("CalcRDF") != 0) {
+  if (!ReadCIFStructure(path, databases, crystal)) return -1;
+  if (settings.bCalculate) {
     std::printf("Calculate RDF.\n");
-    CalculateRDF(crystal, 0);
+    CalculateRDF(crystal, settings, 0);
   }
-  int CN = GetOptionInt("CoordinationNumber");
-  if (CN > 0) {
-    std::printf("Coordination Number: %d\n", CN);
-    CalculateCNRDF(crystal, CN, 0);
+  if (settings.CoordinationNumber > 0) {
+    std::printf("Coordination Number: %d\n", settings.CoordinationNumber);
+    CalculateCNRDF(crystal, settings, 0);
   }
   return 1;
 }

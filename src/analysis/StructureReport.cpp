@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/Options.h"
 #include "crystal/Crystal.h"
+#include "formats/CIFCrystal.h"
 
 namespace quorvel {
 
@@ -23,16 +23,14 @@ void PrintSite(const CCrystal& crystal, const CAtomSite& site) {
 
 }  // namespace
 
-int ShowCIFInf(const std::string& path, const std::string& /*unused*/) {
+int ShowCIFInf(const std::string& path, const CDatabasePaths& databases, const CReportSwitches& switches) {
   std::printf("CIF File: %s\n", path.c_str());
 
   CCrystal crystal;
-  crystal.CopyRunDatabasePaths();
-  if (crystal.CIFFile.Read(path) < 1) {
+  if (!ReadCIFCrystal(path, databases, crystal)) {
     std::printf("Error in ShowCIFInf: Can not read [%s].\n", path.c_str());
     return -1;
   }
-  crystal.BuildFromCIFFile(crystal.CIFFile, path);
 
   std::printf("\n");
   std::printf("Crystal: %s\n", crystal.ChemicalName.c_str());
@@ -52,7 +50,7 @@ int ShowCIFInf(const std::string& path, const std::string& /*unused*/) {
     std::printf("  %2s Z=%lg q=%lg m=%lg\n", type.Name.c_str(), type.AtomicNumber, type.Charge, type.AtomicWeight);
   }
 
-  if (GetOptionInt("ShowAsymmetricUnit") != 0) {
+  if (switches.bShowAsymmetricUnit) {
     std::printf("Atoms in Asymmetric unit:\n");
     for (int i = 0; i < crystal.nAtomAsymSites; ++i) PrintSite(crystal, crystal.AtomAsymSites[i]);
   }
@@ -61,7 +59,7 @@ int ShowCIFInf(const std::string& path, const std::string& /*unused*/) {
   // occupancy. A site without a type has no counter: it is listed (with its
   // label) but not counted, since the composition is given per type.
   std::vector<int> counts(static_cast<size_t>(crystal.nAtomTypes), 0);
-  const bool bShowAllAtoms = GetOptionInt("ShowAllAtoms") != 0;
+  const bool bShowAllAtoms = switches.bShowAllAtoms;
   if (bShowAllAtoms) std::printf("Atoms in unit cell:\n");
   for (int i = 0; i < crystal.nAtomSites; ++i) {
     const CAtomSite& site = crystal.AtomSites[i];

@@ -3,11 +3,20 @@
 
 #include <string>
 
+#include "crystal/DatabasePaths.h"
+
 namespace quorvel {
 
-// Every handler takes the first plain argument and, for the two actions that
-// write a named output, the second (the empty text when absent).
-using ActionHandler = int (*)(const std::string& input, const std::string& output);
+// What every action is given: the first plain argument, the second (the
+// empty text when absent; two actions write to a named output) and the run's
+// database paths. The handler reads its own options from the option table.
+struct CActionArguments {
+  std::string Input;
+  std::string Output;
+  CDatabasePaths Databases;
+};
+
+using ActionHandler = int (*)(const CActionArguments& arguments);
 
 struct ActionEntry {
   const char* name;

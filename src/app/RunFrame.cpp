@@ -9,11 +9,6 @@
 
 namespace quorvel {
 
-std::string NONRELPath;
-std::string ASFDCPath;
-std::string AtomDBPath;
-std::string SPGDBPath;
-
 static void PrintBanner() {
   std::printf("\n");
   std::printf("===================================================\n");
@@ -24,28 +19,24 @@ static void PrintBanner() {
 
 // Paths are held as strings of any length: a database directory longer than
 // 255 characters is used as it is rather than cut to a different path.
-static void SetDatabasePaths(const char* argv0) {
+// The atom-property database is the electron-configuration file (nonrel),
+// so its path is shown but not kept apart.
+static CDatabasePaths SetDatabasePaths(const char* argv0) {
   std::string base = OptionTable.GetOptionValue("DBDir");
   if (base.empty()) base = ProgramDirectory(argv0);
-  if (base.empty()) {
-    NONRELPath = "nonrel";
-    ASFDCPath = "asfdc";
-    AtomDBPath = "nonrel";
-    SPGDBPath = "spgra";
-  } else {
-    NONRELPath = JoinPathString(base, "nonrel");
-    ASFDCPath = JoinPathString(base, "asfdc");
-    SPGDBPath = JoinPathString(base, "spgra");
-    AtomDBPath = JoinPathString(base, "nonrel");
-  }
-  std::printf("NONRELPath:  %s\n", NONRELPath.c_str());
-  std::printf("ASFDCPath :  %s\n", ASFDCPath.c_str());
-  std::printf("AtomDBPath:  %s\n", AtomDBPath.c_str());
-  std::printf("SPGDBPath :  %s\n", SPGDBPath.c_str());
+  CDatabasePaths paths;
+  paths.NONRELPath = base.empty() ? "nonrel" : JoinPathString(base, "nonrel");
+  paths.ASFDCPath = base.empty() ? "asfdc" : JoinPathString(base, "asfdc");
+  paths.SPGDBPath = base.empty() ? "spgra" : JoinPathString(base, "spgra");
+  std::printf("NONRELPath:  %s\n", paths.NONRELPath.c_str());
+  std::printf("ASFDCPath :  %s\n", paths.ASFDCPath.c_str());
+  std::printf("AtomDBPath:  %s\n", paths.NONRELPath.c_str());
+  std::printf("SPGDBPath :  %s\n", paths.SPGDBPath.c_str());
   std::printf("\n\n");
+  return paths;
 }
 
-static void Dispatch() {
+static void Dispatch(const CDatabasePaths& databases) {
   const std::string& action = OptionTable.GetOptionValue("Action");
   for (int i = 0; i < kActionCount; ++i) {
     const ActionEntry& entry = kActions[i];
@@ -55,7 +46,7 @@ static void Dispatch() {
     else
       std::printf("%s", entry.announcement);
     if (entry.handler)
-      entry.handler(OptionTable.File(0), OptionTable.File(1));
+      entry.handler(CActionArguments{OptionTable.File(0), OptionTable.File(1), databases});
     else
       std::printf("The action %s is not available in this build of Quorvel.\n", entry.name);
     return;
@@ -73,8 +64,7 @@ int RunQuorvel(int argc, const char* const* argv) {
     OptionTable.PrintUsage(argc > 0 ? argv[0] : "quorvel");
     return -1;
   }
-  SetDatabasePaths(argc > 0 ? argv[0] : "");
-  Dispatch();
+  Dispatch(SetDatabasePaths(argc > 0 ? argv[0] : ""));
   std::printf("\n");
   std::printf("Quorvel finished.\n");
   std::printf("\n");

@@ -7,7 +7,6 @@
 #include <new>
 #include <stdexcept>
 
-#include "app/RunFrame.h"
 #include "text/TextUtil.h"
 #include "numerics/Constants.h"
 
@@ -105,8 +104,8 @@ CCrystal& CCrystal::operator=(const CCrystal& other) {
   return *this;
 }
 
-// The four database paths and the CIF record are left alone: readers
-// initialize a crystal after the action has given it the paths.
+// The database paths are left alone: readers initialize a crystal after
+// the action has given it the paths.
 int CCrystal::Initialize() {
   SameSiteTolerance = 1e-5;
   Name.clear();
@@ -130,12 +129,6 @@ int CCrystal::Initialize() {
   AllocateAtomAsymSites(kDefaultAtomAsymSites);
   AllocateAtomSites(kDefaultAtomSites);
   return 1;
-}
-
-void CCrystal::CopyRunDatabasePaths() {
-  NONRELPath = quorvel::NONRELPath;
-  ASFDCPath = quorvel::ASFDCPath;
-  SPGDBPath = quorvel::SPGDBPath;
 }
 
 // A negative capacity is taken as 0; a capacity that cannot be allocated
@@ -310,9 +303,11 @@ int CCrystal::AddAtomType(const std::string& name, double charge, bool bUnique) 
   CAtomType& type = AtomTypes[nAtomTypes];
   type = CAtomType();
   type.Name = newName;
-  type.ReadAtomConfiguration(NONRELPath);
-  type.ReadAtomicWeight(ASFDCPath);
-  type.ReadAtomProperties(name, AtomDBPath);
+  type.ReadAtomConfiguration(Databases.NONRELPath);
+  type.ReadAtomicWeight(Databases.ASFDCPath);
+  // The display properties (radii, colours) are a viewer's: a crystal is
+  // never given a properties file, so every type takes their defaults.
+  type.ReadAtomProperties(name, std::string());
   type.Charge = charge;
   return nAtomTypes++;
 }
@@ -623,42 +618,6 @@ void CCrystal::FractionalToCartesian(double x, double y, double z, double& cx, d
   cz = x * v[0][2] + y * v[1][2] + z * v[2][2];
 }
 
-// The space group takes the file's own operations, in file order, replacing
-// the identity that Initialize put first: a file without an operation loop
-// has no operations and so no unit-cell sites. The crystal keeps a copy of
-// the record it was built from.
-void CCrystal::BuildFromCIFFile(const CCIFFile& record, const std::string& path) {
-  Initialize();
-  Name = path;
-  ChemicalName = record.SystematicName;
-  SetLatticeParameters(record.a, record.b, record.c, record.alpha, record.beta, record.gamma);
-  CalculateLatticeVectors();
-
-  SpaceGroup.Name = record.SpaceGroupName;
-  SpaceGroup.Number = record.SpaceGroupNumber;
-  SpaceGroup.SecondKey = 1;
-  SpaceGroup.nOperations = 0;
-  int nOperations = std::min(std::max(record.nSymmetryOperations, 0), static_cast<int>(CCIFFile::kMaxSymmetryOperations));
-  for (int i = 0; i < nOperations; ++i) SpaceGroup.AddOperationText(record.SymmetryOperations[i]);
-
-  AllocateAtomTypes(record.nMaxAtomTypes);
-  int nTypes = std::min({record.nAtomTypes, static_cast<int>(record.AtomTypeSymbols.size()),
-                         static_cast<int>(record.OxidationNumbers.size())});
-  for (int i = 0; i < nTypes; ++i) AddAtomType(record.AtomTypeSymbols[i], record.OxidationNumbers[i], true);
-
-  AllocateAtomAsymSites(record.nMaxAtomSites);
-  int nSites = std::min({record.nAtomSites, static_cast<int>(record.SiteLabels.size()),
-                         static_cast<int>(record.SiteTypeSymbols.size()), static_cast<int>(record.SiteX.size()),
-                         static_cast<int>(record.SiteY.size()), static_cast<int>(record.SiteZ.size()),
-                         static_cast<int>(record.SiteOccupancies.size())});
-  for (int i = 0; i < nSites; ++i)
-    AddAtomAsymSite(record.SiteLabels[i], record.SiteTypeSymbols[i], record.SiteOccupancies[i], record.SiteX[i],
-                    record.SiteY[i], record.SiteZ[i], 0, 0, 0);
-
-  if (&record != &CIFFile) CIFFile = record;
-  ExpandAsymSites();
-}
-
 void CCrystal::Copy(const CCrystal& source) {
   if (&source == this) return;
   tally_ = CSiteTally();
@@ -693,11 +652,7 @@ void CCrystal::Copy(const CCrystal& source) {
   nAtomSites = source.nAtomSites;
   AtomSites = source.AtomSites;
 
-  AtomDBPath = source.AtomDBPath;
-  ASFDCPath = source.ASFDCPath;
-  SPGDBPath = source.SPGDBPath;
-  NONRELPath = source.NONRELPath;
-  CIFFile = source.CIFFile;
+  Databases = source.Databases;
   SameSiteTolerance = source.SameSiteTolerance;
   FormulaSum = source.FormulaSum;
 }

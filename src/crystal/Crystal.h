@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "crystal/AtomType.h"
+#include "crystal/DatabasePaths.h"
 #include "crystal/SpaceGroup.h"
-#include "formats/CIFFile.h"
 #include "numerics/MyVector.h"
 
 namespace quorvel {
@@ -43,8 +43,6 @@ class CCrystal {
   virtual ~CCrystal() = default;
 
   int Initialize();
-  // Copies the run's NONRELPath, ASFDCPath and SPGDBPath into the crystal.
-  void CopyRunDatabasePaths();
 
   int AllocateAtomTypes(int n);
   int AllocateAtomAsymSites(int n);
@@ -81,7 +79,6 @@ class CCrystal {
   int CartesianToFractional(double x, double y, double z, double& fx, double& fy, double& fz) const;
   // Cartesian position in nm of a fractional position: x*a1 + y*a2 + z*a3.
   void FractionalToCartesian(double x, double y, double z, double& cx, double& cy, double& cz) const;
-  void BuildFromCIFFile(const CCIFFile& record, const std::string& path);
   void Copy(const CCrystal& source);
 
   // The type of a site, or null when it has none.
@@ -108,11 +105,7 @@ class CCrystal {
   std::vector<CAtomSite> AtomAsymSites;
   int nAtomSites = 0;
   std::vector<CAtomSite> AtomSites;
-  std::string AtomDBPath;
-  std::string ASFDCPath;
-  std::string SPGDBPath;
-  std::string NONRELPath;
-  CCIFFile CIFFile;
+  CDatabasePaths Databases;
   double SameSiteTolerance = 1e-5;
   std::string FormulaSum;
 

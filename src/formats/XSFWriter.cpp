@@ -10,7 +10,6 @@
 
 #include "system/HandOff.h"
 #include "text/NumberFormat.h"
-#include "app/Options.h"
 #include "system/Platform.h"
 #include "crystal/Crystal.h"
 
@@ -152,10 +151,11 @@ struct CXSFTrajectory::CWriter {
   }
 };
 
-CXSFTrajectory::CXSFTrajectory(int nStepsInFile, bool bLastStepReplaces) : nStep(nStepsInFile) {
-  const int nLastStep = GetOptionInt("nLastStep");
+CXSFTrajectory::CXSFTrajectory(const CTrajectoryPlan& plan, int nStepsInFile, bool bLastStepReplaces)
+    : nStep(nStepsInFile) {
+  const int nLastStep = plan.nLastStep;
   if (nLastStep > 0 && (bLastStepReplaces || nLastStep < nStep)) nStep = nLastStep;
-  nOutputInterval = GetOptionInt("nOutputInterval");
+  nOutputInterval = plan.nOutputInterval;
   if (nOutputInterval <= 0) nOutputInterval = 1;
   nOutput = (nStep - 1) / nOutputInterval + 1;
 }

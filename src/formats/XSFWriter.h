@@ -28,8 +28,15 @@ struct CXSFFrame {
   std::vector<double> Values;      // 6 per atom: x y z, force
 };
 
+// Which steps of a trajectory become frames: the first nLastStep (all when 0
+// or less), of them every nOutputInterval-th (every one when 0 or less).
+struct CTrajectoryPlan {
+  int nLastStep = 0;
+  int nOutputInterval = 1;
+};
+
 // The frames of a trajectory conversion: of the steps in the file (limited by
-// the option nLastStep) every nOutputInterval-th becomes a frame.
+// the plan's nLastStep) every nOutputInterval-th becomes a frame.
 //
 // The file is created, and the frames are composed and written, by a second
 // thread while the reader goes on with the next steps; at most a few frames
@@ -39,7 +46,7 @@ class CXSFTrajectory {
  public:
   // nLastStep above 0 limits the steps to convert; with bLastStepReplaces it
   // replaces their count outright, without looking at the file.
-  CXSFTrajectory(int nStepsInFile, bool bLastStepReplaces);
+  CXSFTrajectory(const CTrajectoryPlan& plan, int nStepsInFile, bool bLastStepReplaces);
   ~CXSFTrajectory();
   CXSFTrajectory(const CXSFTrajectory&) = delete;
   CXSFTrajectory& operator=(const CXSFTrajectory&) = delete;

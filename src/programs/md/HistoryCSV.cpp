@@ -8,7 +8,6 @@
 
 #include "text/NumberFormat.h"
 #include "text/LineReader.h"
-#include "app/Options.h"
 #include "text/TextUtil.h"
 #include "programs/md/Plimo.h"
 
@@ -202,14 +201,13 @@ std::string CPlimo::GetHistory2Name(const std::string& history) {
   return stem + "-History2.csv";
 }
 
-int CPlimo::AddHistoryCSV(const std::string& f06, const std::string& history) {
+int CPlimo::AddHistoryCSV(const std::string& f06, const std::string& history, int nOutputInterval) {
   std::string historyName = history.empty() ? StripExtension(f06) + "-History.csv" : history;
   std::string history2Name = GetHistory2Name(historyName);
   std::printf("Input .f06 File  : %s\n", f06.c_str());
   std::printf("History CSV  File: %s\n", historyName.c_str());
   std::printf("History2 CSV File: %s\n", history2Name.c_str());
 
-  int nOutputInterval = GetOptionInt("nOutputInterval");
   if (nOutputInterval == 0) nOutputInterval = 1;
   std::printf("nOutputInterval: %d\n", nOutputInterval);
 

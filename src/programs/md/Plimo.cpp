@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "analysis/RDF.h"
-#include "app/Options.h"
 #include "system/Platform.h"
 #include "text/TextUtil.h"
 #include "crystal/Crystal.h"
@@ -48,20 +47,16 @@ CPathParts SplitPath(const std::string& path) {
 // capacities of a converter. Name and paths survive the reset.
 void ResetToEmpty(CCrystal& crystal) {
   std::string name = crystal.Name;
-  std::string nonrel = crystal.NONRELPath, asfdc = crystal.ASFDCPath, spg = crystal.SPGDBPath;
   crystal.Initialize();
   crystal.Name = name;
-  crystal.NONRELPath = nonrel;
-  crystal.ASFDCPath = asfdc;
-  crystal.SPGDBPath = spg;
   crystal.AllocateAtomTypes(CCrystal::kConverterAtomTypes);
   crystal.AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
   crystal.AllocateAtomSites(CCrystal::kConverterAtomSites);
 }
 
-void PrepareStructure(CCrystal& crystal, const std::string& name) {
+void PrepareStructure(CCrystal& crystal, const std::string& name, const CDatabasePaths& databases) {
   crystal.Name = name;
-  crystal.CopyRunDatabasePaths();
+  crystal.Databases = databases;
   ResetToEmpty(crystal);
 }
 
@@ -347,14 +342,14 @@ void CFILE09VReader::ReadRecord(CCrystal& crystal) {
   crystal.CalculateLatticeVectors();
 }
 
-int CPlimo::ConvF09p(const std::string& input, const std::string& /*unused*/) {
+int CPlimo::ConvF09p(const std::string& input, const CConversionSettings& settings, const CAveragingRange& range) {
   // The three structures are large records; they live on the heap.
   auto current = std::make_unique<CCrystal>();
   auto initial = std::make_unique<CCrystal>();
   auto accumulator = std::make_unique<CCrystal>();
-  PrepareStructure(*current, input);
-  PrepareStructure(*initial, input);
-  PrepareStructure(*accumulator, input);
+  PrepareStructure(*current, input, settings.Databases);
+  PrepareStructure(*initial, input, settings.Databases);
+  PrepareStructure(*accumulator, input, settings.Databases);
 
   CFileSet files = GetFileSet(input);
   std::printf("\n");
@@ -370,12 +365,12 @@ int CPlimo::ConvF09p(const std::string& input, const std::string& /*unused*/) {
 
   int nStep = GetnFrameInFile09(files.FILE09P, current->nAtomSites);
   // A positive nLastStep replaces the count, whatever the file holds.
-  CXSFTrajectory frames(nStep, true);
+  CXSFTrajectory frames(settings.Plan, nStep, true);
   nStep = frames.nStep;
   double xFactor = GetxFactor(files.FILE05);
-  int iAvrFirstStep = GetOptionInt("iAvrFirstStep");
+  int iAvrFirstStep = range.iAvrFirstStep;
   if (iAvrFirstStep <= 0) iAvrFirstStep = 1;
-  int iAvrLastStep = GetOptionInt("iAvrLastStep");
+  int iAvrLastStep = range.iAvrLastStep;
   if (iAvrLastStep <= 0) iAvrLastStep = nStep;
   std::printf("nAtomSites: %d  nAtomType: %d\n", current->nAtomSites, current->nAtomTypes);
   std::printf("nStep: %d\n", nStep);
@@ -494,12 +489,12 @@ int CPlimo::ConvF09p(const std::string& input, const std::string& /*unused*/) {
     WriteCIF(avr, averagedCIF);
   }
 
-  if (GetOptionInt("CalcRDF") != 0) {
+  if (settings.RDF.bCalculate) {
     std::printf("Calculate RDF for final structure.\n");
-    CalculateRDF(*current, 0);
+    CalculateRDF(*current, settings.RDF, 0);
     if (AvrCount > 0) {
       std::printf("Calculate RDF for averaged structure.\n");
-      CalculateRDF(*accumulator, 2);
+      CalculateRDF(*accumulator, settings.RDF, 2);
     }
   }
   return 1;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "programs/Conversion.h"
 #include "text/LineReader.h"
 
 namespace quorvel {
@@ -50,18 +51,32 @@ class CPlimo {
 
   // The action ConvF09p: XSF trajectory and initial, final and averaged CIF
   // files (and on request RDF tables) of one run.
-  static int ConvF09p(const std::string& input, const std::string& unused);
+  // The averaged structure takes the steps from iAvrFirstStep to iAvrLastStep
+  // (counted from 1; 0 or less: the first, the last step).
+  struct CAveragingRange {
+    int iAvrFirstStep = 0;
+    int iAvrLastStep = 0;
+  };
+  static int ConvF09p(const std::string& input, const CConversionSettings& settings, const CAveragingRange& range);
 
   // The name of the next run's input file for sequential number sn.
   static std::string GetUpdatedFILE05Name(const std::string& input, int sn);
   // The action UpdateFILE05: writes the next run's input file.
-  static int UpdateFILE05(const std::string& input, const std::string& unused);
+  // The values written into the next run's input file.
+  struct CUpdateValues {
+    int nCycle = 0;
+    double NextTemperature = 0;
+    double TemperatureRate = 0;
+    int ControlStep = 0;
+    double NextPressure = 0;
+  };
+  static int UpdateFILE05(const std::string& input, int sn, const CUpdateValues& values);
 
   // The History2 table that goes with a History table name.
   static std::string GetHistory2Name(const std::string& history);
   // The action AddHistoryCSV: appends a run's .f06 history to the History
   // (and History2) tables; history is the History name or empty.
-  static int AddHistoryCSV(const std::string& f06, const std::string& history);
+  static int AddHistoryCSV(const std::string& f06, const std::string& history, int nOutputInterval);
 };
 
 // FILE09P read frame by frame. A frame is a header line followed by the

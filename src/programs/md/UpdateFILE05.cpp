@@ -8,7 +8,6 @@
 #include <string>
 
 #include "text/LineReader.h"
-#include "app/Options.h"
 #include "system/Platform.h"
 #include "text/TextUtil.h"
 #include "programs/md/Plimo.h"
@@ -35,11 +34,7 @@ bool HasLabel(const char* line, size_t n) {
   return true;
 }
 
-struct CUpdateValues {
-  int nCycle;
-  double NextTemperature, TemperatureRate, NextPressure;
-  int ControlStep;
-};
+using CUpdateValues = CPlimo::CUpdateValues;
 
 // Line 3: a word and six numbers; the word and the first five are written
 // back as integers, the first replaced by nCycle. A line without the word
@@ -106,17 +101,10 @@ std::string CPlimo::GetUpdatedFILE05Name(const std::string& input, int sn) {
   return base + extension + ".new";
 }
 
-int CPlimo::UpdateFILE05(const std::string& input, const std::string& /*unused*/) {
-  int sn = GetOptionInt("sn");
+int CPlimo::UpdateFILE05(const std::string& input, int sn, const CUpdateValues& v) {
   std::string output = GetUpdatedFILE05Name(input, sn);
   std::printf("Update [%s] to [%s].\n", input.c_str(), output.c_str());
 
-  CUpdateValues v;
-  v.nCycle = GetOptionInt("nCycle");
-  v.NextTemperature = GetOptionDouble("NextTemperature");
-  v.TemperatureRate = GetOptionDouble("TemperatureRate");
-  v.ControlStep = GetOptionInt("ControlStep");
-  v.NextPressure = GetOptionDouble("NextPressure");
   std::printf("nCycle: %d\n", v.nCycle);
   std::printf("NextTempeature: %lg K\n", v.NextTemperature);
   std::printf("TempeatureRate: %lg K / %d step\n", v.TemperatureRate, v.ControlStep);

@@ -13,7 +13,6 @@
 #include "analysis/RDF.h"
 #include "system/HandOff.h"
 #include "text/NumberFormat.h"
-#include "app/Options.h"
 #include "system/Platform.h"
 #include "text/TextUtil.h"
 #include "crystal/Crystal.h"
@@ -320,7 +319,7 @@ int ReadNextCrystalStructureFromOutput(LineReader& stream, CCrystal& crystal) {
 
 }  // namespace CASTEP
 
-int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/) {
+int CASTEPConvOutput(const std::string& argument, const CConversionSettings& settings) {
   const std::string base = CutAtLastDot(argument);
   std::string castepPath = base + ".castep";
   std::string xsfPath = argument;
@@ -336,7 +335,7 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
   auto crystal = std::make_unique<CCrystal>();
   auto initial = std::make_unique<CCrystal>();
   crystal->Name = castepPath;
-  crystal->CopyRunDatabasePaths();
+  crystal->Databases = settings.Databases;
   crystal->SpaceGroup.Initialize();
   crystal->AllocateAtomTypes(CCrystal::kConverterAtomTypes);
   crystal->AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
@@ -360,7 +359,7 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
   std::unique_ptr<CStepReader> steps;
   const int nMaxSites = crystal->nMaxAtomAsymSites;
   if (!bStartGoesOn) steps = std::make_unique<CStepReader>(castep, SitesAfter(start.nRows, nMaxSites), nMaxSites);
-  CXSFTrajectory frames(forceBlocks.get() - 1, false);
+  CXSFTrajectory frames(settings.Plan, forceBlocks.get() - 1, false);
   const int nStep = frames.nStep;
 
   // The header announces the frames and comes with the first step: a run
@@ -404,7 +403,7 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
     WriteCAR(carPath, *crystal);
   }
 
-  if (GetOptionInt("CalcRDF") != 0) {
+  if (settings.RDF.bCalculate) {
     // The final structure's tables are named "-Final-" so that they do not
     // replace those of the starting structure.
     std::printf("Calculate RDF for initial structure.\n");
@@ -412,14 +411,14 @@ int CASTEPConvOutput(const std::string& argument, const std::string& /*unused*/)
       std::printf("  **No data for initial structure.\n");
       std::printf("    Skipped.\n");
     } else {
-      CalculateRDF(*initial, 0);
+      CalculateRDF(*initial, settings.RDF, 0);
     }
     std::printf("Calculate RDF for final structure.\n");
     if (crystal->nAtomAsymSites == 0) {
       std::printf("  **No data for final structure.\n");
       std::printf("    Skipped.\n");
     } else {
-      CalculateRDF(*crystal, 1);
+      CalculateRDF(*crystal, settings.RDF, 1);
     }
   }
   return 1;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "text/LineReader.h"
+#include "programs/Conversion.h"
 
 namespace quorvel {
 class CCrystal;
@@ -25,6 +26,6 @@ int ReadNextCrystalStructureFromOutput(LineReader& stream, CCrystal& crystal);
 }  // namespace CASTEP
 
 // The action CASTEPConvOutput: argument names the run (any extension).
-int CASTEPConvOutput(const std::string& argument, const std::string& unused);
+int CASTEPConvOutput(const std::string& argument, const CConversionSettings& settings);
 
 }  // namespace quorvel

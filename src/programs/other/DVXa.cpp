@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "text/LineReader.h"
-#include "app/Options.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -17,7 +16,7 @@ void WriteBytes(std::FILE* out, const char* text, size_t length) {
 
 }  // namespace
 
-int DVXaF01Conv(const std::string& path, const std::string& /*unused*/) {
+int DVXaF01Conv(const std::string& path, const std::string& spin, int madelung) {
   std::printf("Input file to be converted: [%s]\n", path.c_str());
 
   const std::string backupPath = path + ".prev";
@@ -27,11 +26,10 @@ int DVXaF01Conv(const std::string& path, const std::string& /*unused*/) {
   }
   std::printf("Backup file [%s] is created.\n", backupPath.c_str());
 
-  const std::string& spin = OptionTable.GetOptionValue("Spin");
   // Only the first character counts: n or N switches spin polarisation off,
   // anything else (also an empty value) switches it on.
   const int spinSwitch = (!spin.empty() && (spin[0] == 'n' || spin[0] == 'N')) ? 0 : 1;
-  const int madelungSwitch = GetOptionInt("Madelung");
+  const int madelungSwitch = madelung;
   std::printf("Spin: %s\n", spin.c_str());
   std::printf("Madelung: %d\n", madelungSwitch);
 

@@ -11,6 +11,8 @@ namespace quorvel {
 // to the end of the file unless it begins with '|'. The former file is kept
 // as "<path>.prev". Returns 1, or -1 when the backup cannot be made, -2 when
 // it cannot be read back, -3 when the file cannot be written.
-int DVXaF01Conv(const std::string& path, const std::string& unused = std::string());
+// spin: the option's text, of which only the first character counts (n or N
+// switches spin polarisation off); madelung: the Madelung switch written.
+int DVXaF01Conv(const std::string& path, const std::string& spin, int madelung);
 
 }  // namespace quorvel

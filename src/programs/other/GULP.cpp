@@ -165,16 +165,16 @@ int CGULP::ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
     crystal.SpaceGroup.Name = reader.Line();
     const std::string key = WithoutWhiteSpace(reader.Line());
     int number = 0, secondKey = 0;
-    if (FindSpaceGroupByName(key, crystal.SPGDBPath, number, secondKey) == 1 && number > 0)
-      crystal.SpaceGroup.ReadSPG(number, secondKey, crystal.SPGDBPath);
+    if (FindSpaceGroupByName(key, crystal.Databases.SPGDBPath, number, secondKey) == 1 && number > 0)
+      crystal.SpaceGroup.ReadSPG(number, secondKey, crystal.Databases.SPGDBPath);
     std::printf("SPG: %s\n", key.c_str());
   }
   return 1;
 }
 
-int GULPMakeCIFFromInput(const std::string& path, const std::string& /*unused*/) {
+int GULPMakeCIFFromInput(const std::string& path, const CDatabasePaths& databases) {
   auto crystal = std::make_unique<CCrystal>();
-  crystal->CopyRunDatabasePaths();
+  crystal->Databases = databases;
   std::printf("glp file: %s\n", path.c_str());
   // When the file cannot be read, its message stands and the empty crystal
   // is written all the same.

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "crystal/DatabasePaths.h"
+
 namespace quorvel {
 class CCrystal;
 
@@ -23,6 +25,6 @@ class CGULP {
 
 // The action GULPMakeCIFFromInput: the structure of a GULP input file to a CIF
 // file of the same name with the extension "cif". Returns 1.
-int GULPMakeCIFFromInput(const std::string& path, const std::string& unused);
+int GULPMakeCIFFromInput(const std::string& path, const CDatabasePaths& databases);
 
 }  // namespace quorvel

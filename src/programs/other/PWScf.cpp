@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "analysis/RDF.h"
-#include "app/Options.h"
 #include "system/Platform.h"
 #include "text/TextUtil.h"
 #include "crystal/Crystal.h"
@@ -177,7 +176,7 @@ int CPWScf::UpdateInpFile(const std::string& inputPath, const std::string& updat
   return 1;
 }
 
-int PWScfConvOutput(const std::string& argument, const std::string& /*unused*/) {
+int PWScfConvOutput(const std::string& argument, const CConversionSettings& settings) {
   const std::string base = CutAtLastDot(argument);
   std::string inputPath = base + ".inp";
   std::string xsfPath = argument;
@@ -196,7 +195,7 @@ int PWScfConvOutput(const std::string& argument, const std::string& /*unused*/) 
   for (CCrystal* c : {crystal.get(), initial.get()}) {
     c->Name = argument;
     c->SpaceGroup.Initialize();
-    c->CopyRunDatabasePaths();
+    c->Databases = settings.Databases;
   }
   crystal->AllocateAtomTypes(CCrystal::kConverterAtomTypes);
   crystal->AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
@@ -211,7 +210,7 @@ int PWScfConvOutput(const std::string& argument, const std::string& /*unused*/) 
   LineReader output;
   int nStep = 0;
   if (output.Open(argument)) nStep = CountLinesContaining(output, "ATOMIC_POSITIONS");
-  CXSFTrajectory frames(nStep, false);
+  CXSFTrajectory frames(settings.Plan, nStep, false);
   nStep = frames.nStep;
 
   frames.PrintPlan(*crystal);
@@ -255,13 +254,13 @@ int PWScfConvOutput(const std::string& argument, const std::string& /*unused*/) 
   std::printf("Create update INP file: %s\n", updatedPath.c_str());
   CPWScf::UpdateInpFile(inputPath, updatedPath, *crystal);
 
-  if (GetOptionInt("CalcRDF") != 0) {
+  if (settings.RDF.bCalculate) {
     // The final structure's tables are named "-Final-" so that they do not
     // replace those of the initial structure.
     std::printf("Calculate RDF for initial structure.\n");
-    CalculateRDF(*initial, 0);
+    CalculateRDF(*initial, settings.RDF, 0);
     std::printf("Calculate RDF for final structure.\n");
-    CalculateRDF(*crystal, 1);
+    CalculateRDF(*crystal, settings.RDF, 1);
   }
   return 1;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "text/LineReader.h"
+#include "programs/Conversion.h"
 
 namespace quorvel {
 class CCrystal;
@@ -31,6 +32,6 @@ class CPWScf {
 };
 
 // The action PWScfConvOutput: argument is the output file of the run.
-int PWScfConvOutput(const std::string& argument, const std::string& unused);
+int PWScfConvOutput(const std::string& argument, const CConversionSettings& settings);
 
 }  // namespace quorvel

@@ -9,7 +9,6 @@
 #include "text/LineReader.h"
 #include "text/NumberFormat.h"
 #include "text/NumberScan.h"
-#include "app/Options.h"
 #include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFWriter.h"
@@ -286,7 +285,7 @@ int UpdateAtkFile(const std::string& atkPath, const CCrystal& crystal) {
 
 }  // namespace TranSIESTA
 
-int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unused*/) {
+int TranSIESTAConvOutput(const std::string& argument, const CConversionSettings& settings) {
   const std::string base = CutAtLastDot(argument);
   const std::string atkPath = base + ".atk";
   const std::string outPath = base + ".out";
@@ -312,11 +311,11 @@ int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unuse
       if (!bCell && Contains(line, kLatticeConstant)) bCell = true;
     }
   }
-  CXSFTrajectory frames(nStep, false);
+  CXSFTrajectory frames(settings.Plan, nStep, false);
   nStep = frames.nStep;
 
   auto crystal = std::make_unique<CCrystal>();
-  crystal->CopyRunDatabasePaths();
+  crystal->Databases = settings.Databases;
   crystal->Name = outPath;
   auto initial = std::make_unique<CCrystal>();
 
@@ -364,13 +363,13 @@ int TranSIESTAConvOutput(const std::string& argument, const std::string& /*unuse
 
   TranSIESTA::UpdateAtkFile(atkPath, *crystal);
 
-  if (GetOptionInt("CalcRDF") != 0) {
+  if (settings.RDF.bCalculate) {
     std::printf("Calculate RDF for initial structure.\n");
-    CalculateRDF(*initial, 0);
+    CalculateRDF(*initial, settings.RDF, 0);
     // The final structure's tables are named as final ones, so that they do
     // not replace those of the initial structure.
     std::printf("Calculate RDF for final structure.\n");
-    CalculateRDF(*crystal, 1);
+    CalculateRDF(*crystal, settings.RDF, 1);
   }
   return 1;
 }

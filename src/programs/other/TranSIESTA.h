@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include "programs/Conversion.h"
 
 namespace quorvel {
 class CCrystal;
@@ -44,6 +45,6 @@ int UpdateAtkFile(const std::string& atkPath, const CCrystal& crystal);
 // The action TranSIESTAConvOutput on the output log. 1, or -1 when the log
 // cannot be read, holds no cell, is itself named like the XSF file, or the XSF
 // file cannot be created.
-int TranSIESTAConvOutput(const std::string& argument, const std::string& unused);
+int TranSIESTAConvOutput(const std::string& argument, const CConversionSettings& settings);
 
 }  // namespace quorvel

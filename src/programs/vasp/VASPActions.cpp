@@ -5,7 +5,6 @@
 
 #include "analysis/RDF.h"
 #include "text/LineReader.h"
-#include "app/Options.h"
 #include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFWriter.h"
@@ -22,30 +21,30 @@ std::string CutAtFirstSpace(const std::string& text) { return text.substr(0, tex
 // One structure of VASPConvCONTCAR to CIF and, on request, its RDFs. mode 0
 // names the RDF files as those of an initial structure, 1 as a final one.
 void WriteStructure(CCrystal& crystal, const std::string& directory, const std::string& name, int mode,
-                    int coordinationNumber) {
+                    const CRDFSettings& rdf) {
   const char* which = mode == 1 ? "final" : "initial";
   std::string cifPath;
   JoinPath(cifPath, directory, name + "-" + which + ".cif");
   std::printf("Make CIFFile of %s structure [%s].\n", which, cifPath.c_str());
   WriteCIF(crystal, cifPath);
-  if (GetOptionInt("CalcRDF") != 0) {
+  if (rdf.bCalculate) {
     std::printf("Calculate RDF for %s structure.\n", which);
-    CalculateRDF(crystal, mode);
-    if (coordinationNumber > 0) CalculateCNRDF(crystal, coordinationNumber, mode);
+    CalculateRDF(crystal, rdf, mode);
+    if (rdf.CoordinationNumber > 0) CalculateCNRDF(crystal, rdf, mode);
   }
 }
 
 // A crystal on the heap with the run's database paths; the actions hold
 // theirs until they return.
-std::unique_ptr<CCrystal> NewCrystal() {
+std::unique_ptr<CCrystal> NewCrystal(const CDatabasePaths& databases) {
   auto crystal = std::make_unique<CCrystal>();
-  crystal->CopyRunDatabasePaths();
+  crystal->Databases = databases;
   return crystal;
 }
 
 }  // namespace
 
-int VASPConvCONTCAR(const std::string& argument, const std::string& /*unused*/) {
+int VASPConvCONTCAR(const std::string& argument, const CConversionSettings& settings) {
   const std::string directory = CVASP::RunDirectory(argument);
   std::string incarPath, potcarPath, initialPath, contcarPath;
   JoinPath(incarPath, directory, "INCAR");
@@ -60,11 +59,11 @@ int VASPConvCONTCAR(const std::string& argument, const std::string& /*unused*/) 
   std::printf("POSCAR  file : %s\n", initialPath.c_str());
   std::printf("CONTCAR file : %s\n", contcarPath.c_str());
 
-  const int coordinationNumber = GetOptionInt("CoordinationNumber");
+  const int coordinationNumber = settings.RDF.CoordinationNumber;
   if (coordinationNumber > 0) std::printf("Coordination Number: %d\n", coordinationNumber);
 
-  std::unique_ptr<CCrystal> initial = NewCrystal();
-  std::unique_ptr<CCrystal> final = NewCrystal();
+  std::unique_ptr<CCrystal> initial = NewCrystal(settings.Databases);
+  std::unique_ptr<CCrystal> final = NewCrystal(settings.Databases);
   const int initialRead = CVASP::ReadPOSCARFile(initialPath, *initial);
   const int finalRead = CVASP::ReadPOSCARFile(contcarPath, *final);
   std::printf("\n");
@@ -72,12 +71,12 @@ int VASPConvCONTCAR(const std::string& argument, const std::string& /*unused*/) 
   // Both outputs are named after the initial structure's title (None when it
   // could not be read).
   const std::string name = CutAtFirstSpace(initial->ChemicalName);
-  if (initialRead == 1) WriteStructure(*initial, directory, name, 0, coordinationNumber);
-  if (finalRead == 1) WriteStructure(*final, directory, name, 1, coordinationNumber);
+  if (initialRead == 1) WriteStructure(*initial, directory, name, 0, settings.RDF);
+  if (finalRead == 1) WriteStructure(*final, directory, name, 1, settings.RDF);
   return 1;
 }
 
-int VASPMakeXSF(const std::string& argument, const std::string& /*unused*/) {
+int VASPMakeXSF(const std::string& argument, const CConversionSettings& settings) {
   const std::string directory = CVASP::RunDirectory(argument);
   std::string poscarPath, outcarPath, incarPath;
   JoinPath(poscarPath, directory, "POSCAR");
@@ -100,14 +99,14 @@ int VASPMakeXSF(const std::string& argument, const std::string& /*unused*/) {
   std::printf("XSF file    : %s\n", xsfPath.c_str());
 
   // POSCAR (with POTCAR) gives the atom types and counts of every step.
-  std::unique_ptr<CCrystal> crystal = NewCrystal();
+  std::unique_ptr<CCrystal> crystal = NewCrystal(settings.Databases);
   CVASP::ReadPOSCARFile(poscarPath, *crystal);
 
   // OUTCAR is read twice through one reader, streamed: once to count the
   // steps, once to convert them.
   LineReader outcar;
   int nStep = outcar.Open(outcarPath) ? CVASP::CountIonicSteps(outcar) : 0;
-  CXSFTrajectory frames(nStep, false);
+  CXSFTrajectory frames(settings.Plan, nStep, false);
   nStep = frames.nStep;
 
   frames.PrintPlan(*crystal);

@@ -254,7 +254,7 @@ int CreateDOSCSVFile(const std::string& path, const CMyTextVector& orbitalNames,
 
 }  // namespace CWIEN
 
-int WIENConvDOS(const std::string& path, const std::string& /*unused*/) {
+int WIENConvDOS(const std::string& path) {
   CWIEN::MakeDOSCSVFile(path);
   return 1;
 }

@@ -36,6 +36,6 @@ int CreateDOSCSVFile(const std::string& path, const CMyTextVector& orbitalNames,
 }  // namespace CWIEN
 
 // The action WIENConvDOS on the .int file at path.
-int WIENConvDOS(const std::string& path, const std::string& unused = std::string());
+int WIENConvDOS(const std::string& path);
 
 }  // namespace quorvel

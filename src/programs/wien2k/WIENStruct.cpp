@@ -114,7 +114,7 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
 
   // Only its message, should the database be missing, outlives the reset
   // below when the file lists operations.
-  crystal.SpaceGroup.ReadSPG(spaceGroupNumber, 1, crystal.SPGDBPath);
+  crystal.SpaceGroup.ReadSPG(spaceGroupNumber, 1, crystal.Databases.SPGDBPath);
 
   // Line 3: lengths in bohr when the mode line says so, else in Angstrom.
   in.ReadLine();
@@ -216,9 +216,9 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
 
 }  // namespace CWIEN
 
-int WIENMakeCIFFromStruct(const std::string& path, const std::string& /*unused*/) {
+int WIENMakeCIFFromStruct(const std::string& path, const CDatabasePaths& databases) {
   CCrystal crystal;
-  crystal.CopyRunDatabasePaths();
+  crystal.Databases = databases;
   std::printf("Struct file: %s\n", path.c_str());
   // A file that cannot be read still gives the CIF file of the empty crystal.
   CWIEN::ReadCrystalStructure(path, crystal);

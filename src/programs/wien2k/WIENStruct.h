@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "crystal/DatabasePaths.h"
+
 namespace quorvel {
 
 class CCrystal;
@@ -20,6 +22,6 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal);
 
 // The action WIENMakeCIFFromStruct: the structure file at path to a CIF file
 // beside it (same name, extension cif). Returns 1.
-int WIENMakeCIFFromStruct(const std::string& path, const std::string& unused = std::string());
+int WIENMakeCIFFromStruct(const std::string& path, const CDatabasePaths& databases);
 
 }  // namespace quorvel

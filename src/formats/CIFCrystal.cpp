@@ -1,0 +1,55 @@
+#include "formats/CIFCrystal.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "crystal/Crystal.h"
+#include "formats/CIFFile.h"
+
+namespace quorvel {
+
+// The space group takes the file's own operations, in file order, replacing
+// the identity that Initialize put first: a file without an operation loop
+// has no operations and so no unit-cell sites.
+void BuildCrystalFromCIF(const CCIFFile& record, const std::string& path, CCrystal& crystal) {
+  crystal.Initialize();
+  crystal.Name = path;
+  crystal.ChemicalName = record.SystematicName;
+  crystal.SetLatticeParameters(record.a, record.b, record.c, record.alpha, record.beta, record.gamma);
+  crystal.CalculateLatticeVectors();
+
+  crystal.SpaceGroup.Name = record.SpaceGroupName;
+  crystal.SpaceGroup.Number = record.SpaceGroupNumber;
+  crystal.SpaceGroup.SecondKey = 1;
+  crystal.SpaceGroup.nOperations = 0;
+  int nOperations = std::min(std::max(record.nSymmetryOperations, 0), static_cast<int>(CCIFFile::kMaxSymmetryOperations));
+  for (int i = 0; i < nOperations; ++i) crystal.SpaceGroup.AddOperationText(record.SymmetryOperations[i]);
+
+  crystal.AllocateAtomTypes(record.nMaxAtomTypes);
+  int nTypes = std::min({record.nAtomTypes, static_cast<int>(record.AtomTypeSymbols.size()),
+                         static_cast<int>(record.OxidationNumbers.size())});
+  for (int i = 0; i < nTypes; ++i) crystal.AddAtomType(record.AtomTypeSymbols[i], record.OxidationNumbers[i], true);
+
+  crystal.AllocateAtomAsymSites(record.nMaxAtomSites);
+  int nSites = std::min({record.nAtomSites, static_cast<int>(record.SiteLabels.size()),
+                         static_cast<int>(record.SiteTypeSymbols.size()), static_cast<int>(record.SiteX.size()),
+                         static_cast<int>(record.SiteY.size()), static_cast<int>(record.SiteZ.size()),
+                         static_cast<int>(record.SiteOccupancies.size())});
+  for (int i = 0; i < nSites; ++i)
+    crystal.AddAtomAsymSite(record.SiteLabels[i], record.SiteTypeSymbols[i], record.SiteOccupancies[i], record.SiteX[i],
+                    record.SiteY[i], record.SiteZ[i], 0, 0, 0);
+
+  crystal.ExpandAsymSites();
+}
+
+bool ReadCIFCrystal(const std::string& path, const CDatabasePaths& databases, CCrystal& crystal) {
+  // The record is large (its operation texts are a fixed table): it lives on
+  // the heap only while the crystal is built.
+  auto record = std::make_unique<CCIFFile>();
+  if (record->Read(path) < 1) return false;
+  crystal.Databases = databases;
+  BuildCrystalFromCIF(*record, path, crystal);
+  return true;
+}
+
+}  // namespace quorvel
