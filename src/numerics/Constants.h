@@ -8,4 +8,11 @@ constexpr double kPi = 3.1415926535;
 constexpr double kDegToRad = kPi * (1.0 / 180.0);
 constexpr double kRadToDeg = 180.0 / kPi;
 
+// Lengths: the crystal holds nm, the files mostly Angstrom. Multiply by the
+// factor named for the direction of the conversion.
+constexpr double kNmPerAngstrom = 0.1;
+constexpr double kAngstromPerNm = 10.0;
+// The bohr as the converters have always taken it: 0.529 Angstrom.
+constexpr double kAngstromPerBohr = 5.29e-11 * 1e10;
+
 }  // namespace quorvel
