@@ -10,8 +10,6 @@ class COptionTable {
  public:
   static constexpr int kCapacity = 100;
 
-  COptionTable() = default;
-  virtual ~COptionTable() = default;
 
   // Forgets every option, plain argument and error (a new run).
   void Reset();

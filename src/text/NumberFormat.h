@@ -37,7 +37,5 @@ char* FormatGeneral(char* out, double x, int width, int precision);
 // format strings at the call sites stay the printf formats they replace.
 int FastFprintf(std::FILE* file, const char* format, ...);
 int FastPrintf(const char* format, ...);  // to standard output
-// The text FastFprintf would write (for the tests).
-std::string FastFormat(const char* format, ...);
 
 }  // namespace quorvel

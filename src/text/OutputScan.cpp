@@ -6,6 +6,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "text/Messages.h"
+
 namespace quorvel {
 
 int CountLinesContaining(LineReader& reader, const char* text) {
@@ -34,12 +36,12 @@ bool ReadUntilContaining(LineReader& reader, const char* text) { return reader.R
 bool OpenForUpdate(LineReader& in, const std::string& inPath, FilePtr& out, const std::string& outPath,
                    const char* mode, const char* context) {
   if (!in.Open(inPath)) {
-    std::printf("%sCan not read [%s].\n", context, inPath.c_str());
+    ReportCanNotRead(inPath, context);
     return false;
   }
   out = OpenFilePtr(outPath, mode);
   if (!out) {
-    std::printf("%sCan not write to [%s].\n", context, outPath.c_str());
+    ReportCanNotWrite(outPath, context);
     return false;
   }
   return true;

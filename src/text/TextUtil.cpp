@@ -16,14 +16,6 @@ namespace quorvel {
 
 static char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-int CompareNoCase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    unsigned char ca = static_cast<unsigned char>(ToLowerAscii(*a));
-    unsigned char cb = static_cast<unsigned char>(ToLowerAscii(*b));
-    if (ca != cb || ca == 0) return ca < cb ? -1 : (ca > cb ? 1 : 0);
-  }
-}
-
 bool StartsWithNoCase(const char* text, const char* prefix) {
   for (; *prefix; ++text, ++prefix)
     if (ToLowerAscii(*text) != ToLowerAscii(*prefix)) return false;
@@ -204,14 +196,6 @@ std::string Field(const char* line, size_t start, size_t width) {
   size_t n = std::strlen(line);
   if (start >= n) return std::string();
   return std::string(line + start, std::min(width, n - start));
-}
-
-void CopyText(char* buffer, size_t size, const char* text) {
-  if (size == 0) return;
-  size_t n = std::strlen(text);
-  if (n >= size) n = size - 1;
-  std::memcpy(buffer, text, n);
-  buffer[n] = '\0';
 }
 
 std::string Format(const char* format, ...) {

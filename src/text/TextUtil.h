@@ -12,8 +12,7 @@ namespace quorvel {
 inline bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 inline bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// ASCII case-insensitive comparison (<0, 0, >0), and its prefix form.
-int CompareNoCase(const char* a, const char* b);
+// ASCII case-insensitive comparisons: prefix and whole text.
 bool StartsWithNoCase(const char* text, const char* prefix);
 bool EqualNoCase(const std::string& a, const std::string& b);
 
@@ -64,10 +63,6 @@ inline int AtoI(const std::string& text) { return AtoI(text.c_str()); }
 // A fixed-column field: the characters from position start (0-based) on, at
 // most width of them, cut short by the end of the text.
 std::string Field(const char* line, size_t start, size_t width);
-
-// Copies text into a fixed buffer of size bytes, cutting it and always
-// terminating it.
-void CopyText(char* buffer, size_t size, const char* text);
 
 // printf into a std::string.
 std::string Format(const char* format, ...)

@@ -6,10 +6,11 @@
 #include <cstring>
 #include <string>
 
-#include "text/NumberFormat.h"
-#include "text/LineReader.h"
-#include "text/TextUtil.h"
 #include "programs/md/Plimo.h"
+#include "text/LineReader.h"
+#include "text/Messages.h"
+#include "text/NumberFormat.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 
@@ -191,6 +192,96 @@ int ContinuedStep(int sn, int stepOffset) {
 
 bool IsBlockStart(const char* line) { return StartsWith(line, "<<<<<<") || StartsWith(line, "1<<<<<<"); }
 
+// The header of the log: the time step ("time step of"), printed with the
+// step count that follows on its line. 0 when the log has none.
+double ReadTimeStep(LineReader& in) {
+  while (in.ReadLine()) {
+    const char* line = in.Line();
+    const char* p = std::strstr(line, "time step of ");
+    if (!p) continue;
+    const double timeStep = AtoF(p + std::strlen("time step of "));
+    int nStep = in.Length() > 18 ? AtoI(line + 18) : 0;
+    std::printf("TimeStep: %g fs\n", timeStep);
+    std::printf("nStep: %d\n", nStep);
+    in.ReadLine();
+    return timeStep;
+  }
+  return 0;
+}
+
+// Finds the step table's header line; false when the log has none. posTemp
+// is the column of its "Temp" (-1 without one: the temperatures read as 0).
+bool FindStepTable(LineReader& in, int& posTemp) {
+  while (in.ReadLine()) {
+    if (!IsStepTableHeader(in.Line())) continue;
+    const char* temp = std::strstr(in.Line(), "Temp");
+    posTemp = temp ? static_cast<int>(temp - in.Line()) : -1;
+    std::printf(" PosTemp=%d\n", posTemp);
+    return true;
+  }
+  return false;
+}
+
+// The step table, with its page breaks, to the end of the file: every row
+// printed, every nOutputInterval-th added to the History table.
+void AppendStepRows(LineReader& in, int posTemp, double timeStep, const CTableEnd& end, int nOutputInterval,
+                    std::FILE* table) {
+  int count = 0;
+  int lastSn = 0;
+  while (in.ReadLine()) {
+    if (StartsWith(in.Line(), " ----")) {
+      while (in.ReadLine())
+        if (IsStepTableHeader(in.Line())) break;
+      continue;
+    }
+    CStepRow row;
+    if (!ParseStepRow(in.Line(), posTemp, row)) continue;
+    if (row.sn <= 0 || row.sn <= lastSn) continue;
+    lastSn = row.sn;
+    FastPrintf(" sn=%d ", row.sn);
+    FastPrintf(" T=%g ", row.Temperature);
+    FastPrintf(" P=%f ", row.Pressure);
+    FastPrintf(" K=%f ", row.Kinetic);
+    FastPrintf(" Total=%f ", row.Total);
+    FastPrintf(" d=%6.3f\n", row.Density);
+    if (count % nOutputInterval == 0)
+      FastFprintf(table, "%d,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg\n",
+                  ContinuedStep(row.sn, end.StepOffset), row.sn * timeStep + end.TimeOffset, row.Temperature,
+                  row.Pressure, row.P[0], row.P[1], row.P[2], row.P[3], row.P[4], row.P[5], row.Coulomb, row.Short,
+                  row.ThreeBody, row.Kinetic, row.Total, row.Density);
+    ++count;
+  }
+}
+
+// The printed blocks, from the start of the file: every nOutputInterval-th
+// added to the History2 table, whose header (named after the first block's
+// displacements) an empty table gets first.
+void AppendBlocks(LineReader& in, int posTemp, double timeStep, const CTableEnd& end, int nOutputInterval,
+                  std::FILE* table) {
+  in.Rewind();
+  int count = 0;
+  while (in.ReadLine()) {
+    if (!IsBlockStart(in.Line())) continue;
+    CBlock block;
+    ReadBlock(in, posTemp, block);
+    if (count == 0 && end.bEmpty) {
+      std::fputs("sn,time(fs),Temp(K),a(A),b(A),c(A),alpha,beta,gamma,U,E,K,PV,H", table);
+      for (int i = 0; i < block.nDisplacements; ++i)
+        std::fprintf(table, ",m.s.d.(%s)", block.DisplacementName[i].c_str());
+      std::fputs("\n", table);
+    }
+    if (count % nOutputInterval == 0) {
+      std::fprintf(table, "%d,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg",
+                   ContinuedStep(block.sn, end.StepOffset), block.sn * timeStep + end.TimeOffset, block.Temperature,
+                   block.a, block.b, block.c, block.alpha, block.beta, block.gamma, block.U, block.E, block.K,
+                   block.PV, block.H);
+      for (int i = 0; i < block.nDisplacements; ++i) std::fprintf(table, ",%lg", block.Displacement[i]);
+      std::fputs("\n", table);
+    }
+    ++count;
+  }
+}
+
 }  // namespace
 
 // "run-History.csv" and "run.csv" both go with "run-History2.csv".
@@ -228,7 +319,7 @@ int CPlimo::AddHistoryCSV(const std::string& f06, const std::string& history, in
 
   LineReader in;
   if (!in.Open(f06, LineReader::kText)) {
-    std::printf("Error: Can not read [%s].\n", f06.c_str());
+    ReportCanNotRead(f06, "Error: ");
     return -1;
   }
   FilePtr table = OpenFilePtr(historyName, "a");
@@ -245,59 +336,9 @@ int CPlimo::AddHistoryCSV(const std::string& f06, const std::string& history, in
         "sn,time(fs),Temp(K),P(GPa),Pxx,Pyy,Pzz,Pxy,Pxz,Pyz,U:Coulomb(J/mol),Short,3-body,Kinet.,Total,Density(cm-3)\n",
         table.get());
 
-  // Header part: the time step, then the step table's header line.
-  double timeStep = 0;
-  while (in.ReadLine()) {
-    const char* line = in.Line();
-    const char* p = std::strstr(line, "time step of ");
-    if (!p) continue;
-    timeStep = AtoF(p + std::strlen("time step of "));
-    int nStep = in.Length() > 18 ? AtoI(line + 18) : 0;
-    std::printf("TimeStep: %g fs\n", timeStep);
-    std::printf("nStep: %d\n", nStep);
-    in.ReadLine();
-    break;
-  }
-  // No "Temp" in the header: the temperatures read as 0.
+  const double timeStep = ReadTimeStep(in);
   int posTemp = -1;
-  bool bHeader = false;
-  while (in.ReadLine()) {
-    if (!IsStepTableHeader(in.Line())) continue;
-    const char* temp = std::strstr(in.Line(), "Temp");
-    posTemp = temp ? static_cast<int>(temp - in.Line()) : -1;
-    std::printf(" PosTemp=%d\n", posTemp);
-    bHeader = true;
-    break;
-  }
-
-  // First pass: the step table, with its page breaks, to the end of the file.
-  if (bHeader) {
-    int count = 0;
-    int lastSn = 0;
-    while (in.ReadLine()) {
-      if (StartsWith(in.Line(), " ----")) {
-        while (in.ReadLine())
-          if (IsStepTableHeader(in.Line())) break;
-        continue;
-      }
-      CStepRow row;
-      if (!ParseStepRow(in.Line(), posTemp, row)) continue;
-      if (row.sn <= 0 || row.sn <= lastSn) continue;
-      lastSn = row.sn;
-      FastPrintf(" sn=%d ", row.sn);
-      FastPrintf(" T=%g ", row.Temperature);
-      FastPrintf(" P=%f ", row.Pressure);
-      FastPrintf(" K=%f ", row.Kinetic);
-      FastPrintf(" Total=%f ", row.Total);
-      FastPrintf(" d=%6.3f\n", row.Density);
-      if (count % nOutputInterval == 0)
-        FastFprintf(table.get(), "%d,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg\n",
-                     ContinuedStep(row.sn, historyEnd.StepOffset), row.sn * timeStep + historyEnd.TimeOffset, row.Temperature,
-                     row.Pressure, row.P[0], row.P[1], row.P[2], row.P[3], row.P[4], row.P[5], row.Coulomb,
-                     row.Short, row.ThreeBody, row.Kinetic, row.Total, row.Density);
-      ++count;
-    }
-  }
+  if (FindStepTable(in, posTemp)) AppendStepRows(in, posTemp, timeStep, historyEnd, nOutputInterval, table.get());
   table.reset();
 
   std::printf("Add to %s\n", history2Name.c_str());
@@ -308,30 +349,7 @@ int CPlimo::AddHistoryCSV(const std::string& f06, const std::string& history, in
     return -1;
   }
   if (history2End.bOpenLine) std::fputs("\n", table2.get());
-
-  // Second pass: the printed blocks, from the start of the file.
-  in.Rewind();
-  int count = 0;
-  while (in.ReadLine()) {
-    if (!IsBlockStart(in.Line())) continue;
-    CBlock block;
-    ReadBlock(in, posTemp, block);
-    if (count == 0 && history2End.bEmpty) {
-      std::fputs("sn,time(fs),Temp(K),a(A),b(A),c(A),alpha,beta,gamma,U,E,K,PV,H", table2.get());
-      for (int i = 0; i < block.nDisplacements; ++i)
-        std::fprintf(table2.get(), ",m.s.d.(%s)", block.DisplacementName[i].c_str());
-      std::fputs("\n", table2.get());
-    }
-    if (count % nOutputInterval == 0) {
-      std::fprintf(table2.get(), "%d,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg,%lg",
-                   ContinuedStep(block.sn, history2End.StepOffset), block.sn * timeStep + history2End.TimeOffset,
-                   block.Temperature, block.a, block.b, block.c, block.alpha, block.beta, block.gamma, block.U,
-                   block.E, block.K, block.PV, block.H);
-      for (int i = 0; i < block.nDisplacements; ++i) std::fprintf(table2.get(), ",%lg", block.Displacement[i]);
-      std::fputs("\n", table2.get());
-    }
-    ++count;
-  }
+  AppendBlocks(in, posTemp, timeStep, history2End, nOutputInterval, table2.get());
   return 1;
 }
 
