@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace quorvel {
 
@@ -151,13 +151,97 @@ char* FormatFixed(char* out, double x, int width, int precision) {
   return out + (static_cast<size_t>(n) < kFormatRoom ? static_cast<size_t>(n) : kFormatRoom - 1);
 }
 
-// %g is std::to_chars' general format with a precision (the standard
-// defines it as printf's "%.*g" in the "C" locale), padded to the width.
+namespace {
+
+// The significant digits of a > 0 (finite) to precision P, as printf's %e
+// and %g round them: q with 10^(P-1) <= q < 10^P and the decimal exponent
+// of the rounded value. The scaled value a * 10^k is one correctly rounded
+// multiplication or division by an exact power of ten, so the argument of
+// FormatFixed applies. False where it does not (large scales, ties).
+bool SignificantDigits(double a, int P, uint64_t& q, int& exponent) {
+  // The binary exponent from the bits (frexp's: a = m * 2^binary, m in
+  // [0.5, 1)), and from it a first guess of the decimal one,
+  // floor((binary - 1) * log10(2)); the loop below corrects the guess.
+  uint64_t bits = 0;
+  std::memcpy(&bits, &a, sizeof bits);
+  const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+  if (biased == 0) return false;  // subnormal
+  const int scaled = (biased - 1023) * 78913;  // 78913 / 2^18 = log10(2)
+  int e = scaled >= 0 ? scaled >> 18 : -((-scaled + (1 << 18) - 1) >> 18);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const int k = P - 1 - e;
+    if (k > 22 || k < -22) return false;
+    const double y = k >= 0 ? a * kPow10[k] : a / kPow10[-k];
+    if (!(y < 4503599627370496.0)) return false;  // 2^52
+    const uint64_t whole = static_cast<uint64_t>(y);
+    const double fraction = y - static_cast<double>(whole);
+    if (fraction == 0.5) return false;
+    const uint64_t rounded = whole + (fraction > 0.5 ? 1 : 0);
+    if (rounded < kIntPow10[P - 1]) {
+      --e;
+    } else if (rounded >= kIntPow10[P]) {
+      ++e;  // rounded up to the next power of ten: one digit fewer below the point
+    } else {
+      q = rounded;
+      exponent = e;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+// std::to_chars (general, with a precision) gives these bytes too, but takes
+// a quarter to a half longer on the history tables (bench/run.py,
+// AddHistoryCSV), which are all %g.
+//
+// %g: the P significant digits with trailing zeros removed, in the style of
+// %f when the exponent X of the rounded value satisfies -4 <= X < P, else of
+// %e (at least two exponent digits). In the %f style the text is that of
+// %.{d}f of the digits with d = P - 1 - X decimals less the trailing zeros,
+// which the fixed writer composes.
 char* FormatGeneral(char* out, double x, int width, int precision) {
-  if (precision >= 0 && precision <= 15 && width >= 0 && width <= kMaxFormatWidth) {
-    char text[kFormatRoom];
-    const std::to_chars_result r = std::to_chars(text, text + sizeof text, x, std::chars_format::general, precision);
-    if (r.ec == std::errc()) return PutPadded(out, text, r.ptr, width);
+  const int P = precision == 0 ? 1 : precision;
+  if (P >= 1 && P <= 15 && width >= 0 && width <= kMaxFormatWidth && std::isfinite(x)) {
+    const bool negative = std::signbit(x);
+    if (x == 0) return PutFixed(out, negative, 0, 0, width);
+    uint64_t q = 0;
+    int X = 0;
+    if (SignificantDigits(std::fabs(x), P, q, X)) {
+      if (X >= -4 && X < P) {
+        int decimals = P - 1 - X;
+        while (decimals > 0 && q % 10 == 0) {
+          q /= 10;
+          --decimals;
+        }
+        return PutFixed(out, negative, q, decimals, width);
+      }
+      char digits[16];
+      int i = P;
+      for (; i >= 2; i -= 2) {
+        std::memcpy(&digits[i - 2], &kDigitPairs[2 * (q % 100)], 2);
+        q /= 100;
+      }
+      if (i == 1) digits[0] = static_cast<char>('0' + q);
+      int nDigits = P;
+      while (nDigits > 1 && digits[nDigits - 1] == '0') --nDigits;  // trailing zeros go
+      char text[64];
+      char* p = text;
+      if (negative) *p++ = '-';
+      *p++ = digits[0];
+      if (nDigits > 1) {
+        *p++ = '.';
+        for (int k = 1; k < nDigits; ++k) *p++ = digits[k];
+      }
+      *p++ = 'e';
+      *p++ = X < 0 ? '-' : '+';
+      const int magnitude = X < 0 ? -X : X;
+      if (magnitude >= 100) *p++ = static_cast<char>('0' + magnitude / 100);
+      *p++ = static_cast<char>('0' + magnitude / 10 % 10);
+      *p++ = static_cast<char>('0' + magnitude % 10);
+      return PutPadded(out, text, p, width);
+    }
   }
   int n = std::snprintf(out, kFormatRoom, "%*.*g", width, precision, x);
   if (n < 0) return out;
@@ -219,11 +303,10 @@ bool ParseConversion(const char*& p, CConversion& conversion) {
   return true;
 }
 
-// Where composed text goes: a file or a string, through a buffer.
+// Where composed text goes: a file, through a buffer.
 class CSink {
  public:
   explicit CSink(std::FILE* file) : file_(file) {}
-  explicit CSink(std::string* text) : text_(text) {}
   ~CSink() { Flush(); }
   // Room for n more characters; returns where to write them.
   char* Reserve(size_t n) {
@@ -257,42 +340,80 @@ class CSink {
   }
   void Flush() {
     if (used_ == 0) return;
-    if (file_) std::fwrite(buffer_, 1, used_, file_);
-    if (text_) text_->append(buffer_, used_);
+    std::fwrite(buffer_, 1, used_, file_);
     total_ += used_;
     used_ = 0;
   }
   size_t Total() const { return total_ + used_; }
 
  private:
-  std::FILE* file_ = nullptr;
-  std::string* text_ = nullptr;
+  std::FILE* file_;
   char buffer_[2048];
   size_t used_ = 0, total_ = 0;
 };
 
-// True when every conversion of the format is one composed here.
-bool IsComposable(const char* format) {
-  for (const char* p = std::strchr(format, '%'); p; p = std::strchr(p, '%')) {
+// A format taken apart: literal text and conversions, in order.
+struct CParsedFormat {
+  struct Piece {
+    size_t literalStart = 0, literalLength = 0;  // the text before the conversion
+    bool bConversion = false;
     CConversion conversion;
-    if (!ParseConversion(++p, conversion)) return false;
+  };
+  std::string text;
+  std::vector<Piece> pieces;
+  bool bSupported = false;
+};
+
+void Parse(const char* format, CParsedFormat& parsed) {
+  parsed.text = format;
+  parsed.pieces.clear();
+  parsed.bSupported = true;
+  const char* base = parsed.text.c_str();
+  for (const char* p = base; *p;) {
+    CParsedFormat::Piece piece;
+    piece.literalStart = static_cast<size_t>(p - base);
+    while (*p && *p != '%') ++p;
+    piece.literalLength = static_cast<size_t>(p - base) - piece.literalStart;
+    if (*p == '%') {
+      ++p;
+      piece.bConversion = true;
+      if (!ParseConversion(p, piece.conversion)) {
+        parsed.bSupported = false;
+        return;
+      }
+    }
+    parsed.pieces.push_back(piece);
   }
-  return true;
 }
 
-// Composes a format into the sink, reading the format as it goes; false,
-// before anything is handed to the sink, when the format holds a conversion
-// that is left to the C library.
+// The formats are the program's string literals: a few parsed formats are
+// kept, found by address and checked by content (a format in a buffer that
+// changes is parsed anew). Each thread keeps its own: trajectory frames are
+// formatted by a second thread while the reader prints. Parsing the format
+// at every call instead costs a third more on a 159,000-line distance
+// listing (bench/run.py, CalDistance P1-4096).
+const CParsedFormat& ParsedFormat(const char* format) {
+  thread_local CParsedFormat cache[16];
+  thread_local const char* keys[16] = {nullptr};
+  const size_t slot = (reinterpret_cast<uintptr_t>(format) >> 3) % 16;
+  CParsedFormat& entry = cache[slot];
+  if (keys[slot] != format || std::strcmp(entry.text.c_str(), format) != 0) {
+    Parse(format, entry);
+    keys[slot] = format;
+  }
+  return entry;
+}
+
+// Composes a format into the sink; false, before anything is handed to the
+// sink, when the format holds a conversion that is left to the C library.
 bool Compose(CSink& sink, const char* format, va_list args) {
-  if (!IsComposable(format)) return false;
-  for (const char* p = format; *p;) {
-    const char* percent = std::strchr(p, '%');
-    const size_t literalLength = percent ? static_cast<size_t>(percent - p) : std::strlen(p);
-    if (literalLength) sink.Append(p, literalLength);
-    if (!percent) break;
-    p = percent + 1;
-    CConversion conversion;
-    ParseConversion(p, conversion);
+  const CParsedFormat& parsed = ParsedFormat(format);
+  if (!parsed.bSupported) return false;
+  const char* text = parsed.text.c_str();
+  for (const CParsedFormat::Piece& piece : parsed.pieces) {
+    if (piece.literalLength) sink.Append(text + piece.literalStart, piece.literalLength);
+    if (!piece.bConversion) continue;
+    const CConversion& conversion = piece.conversion;
     if (conversion.letter == '%') {
       sink.Append("%", 1);
       continue;
