@@ -1,5 +1,5 @@
-// The space-group database reader on arbitrary files, and the expansion of a
-// site with whatever group it loaded.
+// The space-group database reader on arbitrary files (by number and by
+// name), and the expansion of a site with whatever group it loaded.
 #include <cstdint>
 #include <string>
 
@@ -9,6 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvel_fuzz::SilenceStdout();
   std::string path = quorvel_fuzz::WriteScratchFile(data, size, "spgra");
+  int number = 0, secondKey = 0;
+  quorvel::CSpaceGroup::FindByName("P 1 21/c 1", path, number, secondKey);
   quorvel::CSpaceGroup group;
   for (int number : {1, 14, 225}) {
     group.ReadSPG(number, 1, path);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "text/LineReader.h"
+#include "text/Messages.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -137,6 +138,75 @@ bool ParseComponent(const std::string& text, size_t& pos, double row[3], double&
   return bLetter[0] || bLetter[1] || bLetter[2];
 }
 
+// The header line of a record of the space-group database: number, second
+// key, two integers not used here, the count of operation lines and the name
+// (the rest of the line, "P 1 21/c 1"), separated by single blanks.
+struct SPGRecordHeader {
+  int Number = 0;
+  int SecondKey = 0;
+  int nLines = 0;
+  std::string Name;
+};
+
+// Parses a header line (trimmed in place first); false when it lacks a field,
+// which ends the reading of the database.
+bool ParseSPGRecordHeader(char* line, SPGRecordHeader& header) {
+  Trim(line);
+  const char* field[6] = {line, nullptr, nullptr, nullptr, nullptr, nullptr};
+  for (int f = 1; f < 6; ++f) {
+    const char* blank = std::strchr(field[f - 1], ' ');
+    if (!blank) return false;
+    field[f] = blank + 1;
+  }
+  header.Number = AtoI(field[0]);
+  header.SecondKey = AtoI(field[1]);
+  header.nLines = AtoI(field[4]);
+  header.Name = field[5];
+  Trim(header.Name);
+  return true;
+}
+
+// Searches the space-group database at path for the first record whose
+// header satisfies matches. A record is its header line, a second line that
+// is not used, and nLines operation lines; a header line that lacks a field,
+// or the end of the file inside a record, ends the search. Returns -1 (with
+// its message) when the file cannot be opened, 0 when no record matches, 1
+// when one does: header then holds it and reader stands before its operation
+// lines. The second line is read also when the header matched; bSecondLine
+// tells whether it was there.
+template <typename Match>
+int FindSPGRecord(LineReader& reader, const std::string& path, Match matches, SPGRecordHeader& header,
+                  bool& bSecondLine) {
+  if (!reader.Open(path)) {
+    ReportCanNotRead(path, "Error in CSpaceGroup::ReadSPG: ");
+    return -1;
+  }
+  while (reader.ReadLine()) {
+    if (!ParseSPGRecordHeader(reader.Line(), header)) return 0;
+    const bool bMatch = matches(header);
+    bSecondLine = reader.ReadLine();
+    if (bMatch) return 1;
+    if (!bSecondLine) return 0;
+    for (int i = 0; i < header.nLines; ++i)
+      if (!reader.ReadLine()) return 0;
+  }
+  return 0;
+}
+
+char LowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether two space-group symbols are the same once white space is removed
+// from both and letter case is ignored ("P 1 21/c 1" and "p121/C1"), without
+// making a copy of either (the database holds some sixteen thousand lines).
+bool SameSymbol(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    while (IsWhite(*a)) ++a;
+    while (IsWhite(*b)) ++b;
+    if (!*a || !*b) return !*a && !*b;
+    if (LowerCase(*a) != LowerCase(*b)) return false;
+  }
+}
+
 }  // namespace
 
 int CSpaceGroup::Initialize() {
@@ -169,31 +239,35 @@ int CSpaceGroup::ReadSPG(int number, int secondKey, const std::string& path) {
   SecondKey = secondKey;
   if (path.empty()) return 0;
   LineReader reader;
-  if (!reader.Open(path)) {
-    std::printf("Error in CSpaceGroup::ReadSPG: Can not read [%s].\n", path.c_str());
-    return -1;
-  }
-  CSPGRecordHeader header;
-  while (reader.ReadLine()) {
-    if (!ParseSPGRecordHeader(reader.Line(), header)) break;
-    if (!reader.ReadLine()) break;  // the second line of a record is not used
-    const int nLines = header.nLines;
-    if (header.Number == number && header.SecondKey == secondKey) {
-      Name = header.Name;
-      for (int i = 0; i < nLines && reader.ReadLine(); ++i) {
-        // Lines beyond the table's 512 operations are read and dropped (the
-        // full table refuses them).
-        char* text = reader.Line();
-        Trim(text);
-        AddOperationText(text);
-      }
-      break;
-    }
-    int i = 0;
-    while (i < nLines && reader.ReadLine()) ++i;
-    if (i < nLines) break;  // end of file inside the record
+  SPGRecordHeader header;
+  bool bSecondLine = false;
+  auto sameKeys = [&](const SPGRecordHeader& h) { return h.Number == number && h.SecondKey == secondKey; };
+  const int found = FindSPGRecord(reader, path, sameKeys, header, bSecondLine);
+  if (found < 0) return -1;
+  // A record cut off after its header line is not loaded.
+  if (found == 0 || !bSecondLine) return 1;
+  Name = header.Name;
+  for (int i = 0; i < header.nLines && reader.ReadLine(); ++i) {
+    // Lines beyond the table's 512 operations are read and dropped (the full
+    // table refuses them).
+    char* text = reader.Line();
+    Trim(text);
+    AddOperationText(text);
   }
   return 1;
+}
+
+int CSpaceGroup::FindByName(const std::string& symbol, const std::string& path, int& number, int& secondKey) {
+  LineReader reader;
+  SPGRecordHeader header;
+  bool bSecondLine = false;
+  auto sameSymbol = [&](const SPGRecordHeader& h) { return SameSymbol(h.Name.c_str(), symbol.c_str()); };
+  const int found = FindSPGRecord(reader, path, sameSymbol, header, bSecondLine);
+  if (found == 1) {
+    number = header.Number;
+    secondKey = header.SecondKey;
+  }
+  return found;
 }
 
 int CSpaceGroup::ApplyOperation(int i, int j, int k, double x, double y, double z, double& x2, double& y2,
@@ -270,22 +344,6 @@ bool CSpaceGroup::HasNumericForm(int i) const {
   if (i < 0 || i >= nOperations || i >= kMaxOperations) return false;
   return OperationRotation[i].Rows() == 3 && OperationRotation[i].Columns() == 3 &&
          OperationTranslation[i].Size() == 3;
-}
-
-bool ParseSPGRecordHeader(char* line, CSPGRecordHeader& header) {
-  Trim(line);
-  const char* field[6] = {line, nullptr, nullptr, nullptr, nullptr, nullptr};
-  for (int f = 1; f < 6; ++f) {
-    const char* blank = std::strchr(field[f - 1], ' ');
-    if (!blank) return false;
-    field[f] = blank + 1;
-  }
-  header.Number = AtoI(field[0]);
-  header.SecondKey = AtoI(field[1]);
-  header.nLines = AtoI(field[4]);
-  header.Name = field[5];
-  Trim(header.Name);
-  return true;
 }
 
 std::string FormatOperation(const CMyMatrix& rotation, const CMyVector& translation) {

@@ -14,13 +14,17 @@ class CSpaceGroup {
   static constexpr int kMaxCentring = 4;
 
   CSpaceGroup() = default;  // all tables empty
-  virtual ~CSpaceGroup() = default;
 
   // P1 with the single operation "x,y,z" (identity in both forms). Returns 1.
   int Initialize();
   // Loads record (number, secondKey) of the space-group database. 0 when path
   // is empty, -1 when it cannot be opened, else 1 (also when not found).
   int ReadSPG(int number, int secondKey, const std::string& path);
+  // Finds a space group by its symbol in the space-group database: the first
+  // record whose name equals symbol once white space is removed from both,
+  // ignoring letter case. 1 with number and secondKey set when found, 0 when
+  // not found, -1 (with its message) when the database cannot be read.
+  static int FindByName(const std::string& symbol, const std::string& path, int& number, int& secondKey);
   // Image of a fractional position under operation i, centring j and
   // inversion k (k > 0), folded into the cell. Returns 1.
   int ApplyOperation(int i, int j, int k, double x, double y, double z, double& x2, double& y2, double& z2) const;
@@ -47,19 +51,6 @@ class CSpaceGroup {
   CMyVector OperationTranslation[kMaxOperations];
   CMyMatrix OperationRotation[kMaxOperations];
 };
-
-// The header line of a record of the space-group database: number, second
-// key, two integers not used here, the count of operation lines and the name
-// (the rest of the line, "P 1 21/c 1"), separated by single blanks.
-struct CSPGRecordHeader {
-  int Number = 0;
-  int SecondKey = 0;
-  int nLines = 0;
-  std::string Name;
-};
-// Parses a header line (trimmed in place first); false when it lacks a field,
-// which ends the reading of the database.
-bool ParseSPGRecordHeader(char* line, CSPGRecordHeader& header);
 
 // "x,y,z"-style text of a numeric operation; each row's non-zero translation
 // is appended as a fraction ("-x+1/2,y,z").

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "text/LineReader.h"
+#include "text/Messages.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -35,12 +36,12 @@ int DVXaF01Conv(const std::string& path, const std::string& spin, int madelung) 
 
   LineReader in;
   if (!in.Open(backupPath)) {
-    std::printf("Can not read [%s].\n", backupPath.c_str());
+    ReportCanNotRead(backupPath);
     return -2;
   }
   FilePtr out = OpenFilePtr(path, "w");
   if (!out) {
-    std::printf("Can not write to [%s].\n", path.c_str());
+    ReportCanNotWrite(path);
     return -3;
   }
 

@@ -8,20 +8,14 @@
 namespace quorvel {
 class CCrystal;
 
-class CGULP {
- public:
-  // Reads the structure of a GULP input file into crystal: the asymmetric
-  // unit with its space group, without expanding it. 1 after reading, -1
-  // when the file cannot be opened.
-  static int ReadCrystalStructure(const std::string& path, CCrystal& crystal);
+namespace CGULP {
 
-  // Finds a space group by its symbol in the space-group database: the first
-  // record whose name equals key once white space is removed from both,
-  // ignoring letter case. 1 with number and secondKey set when found, 0 when
-  // not found, -1 (with its message) when the database cannot be read.
-  static int FindSpaceGroupByName(const std::string& key, const std::string& databasePath, int& number,
-                                  int& secondKey);
-};
+// Reads the structure of a GULP input file into crystal: the asymmetric
+// unit with its space group, without expanding it. 1 after reading, -1
+// when the file cannot be opened.
+int ReadCrystalStructure(const std::string& path, CCrystal& crystal);
+
+}  // namespace CGULP
 
 // The action GULPMakeCIFFromInput: the structure of a GULP input file to a CIF
 // file of the same name with the extension "cif". Returns 1.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "text/LineReader.h"
+#include "text/Messages.h"
 #include "text/NumberScan.h"
 #include "text/TextUtil.h"
 
@@ -59,6 +60,27 @@ const DOSSet kDOSSets[] = {
     {{"dos1evdn", "dos2evdn", "dos3evdn"}, "dosdn.csv", "Create CSV File for down spin DOS: %s\n"},
 };
 
+// The table holds the rows that become CSV columns (one per orbital of the
+// .int file). Spectra beyond them are read but never written, so they are
+// not kept; columns that no file fills are written as 0. False (with its
+// message) when the table is too large: the set is then skipped.
+bool AllocateTable(int nOrbitals, int nData, CMyVector& energy, CMyMatrix& dos) {
+  bool bAllocated = static_cast<long long>(nOrbitals) * nData <= kMaxTableValues;
+  if (bAllocated && nData > 0) {
+    bAllocated = energy.SetRange(0, nData - 1) == nData;
+    if (bAllocated && nOrbitals > 0) bAllocated = dos.SetSize(nOrbitals, nData) == nOrbitals;
+  }
+  if (!bAllocated) {
+    std::printf("Error in CWIEN::MakeDOSCSVFile: A table of %d orbitals by %d energies is too large. Skipped.\n\n",
+                nOrbitals, nData);
+    return false;
+  }
+  for (int i = 0; i < nData; ++i) energy[i] = 0;
+  for (int r = 0; r < dos.Rows(); ++r)
+    for (int i = 0; i < nData; ++i) dos[r][i] = 0;
+  return true;
+}
+
 // One set of three DOS files to one CSV table. False when the action must end
 // (no spectra at all).
 bool ConvertDOSSet(const std::string& intPath, const DOSSet& set, const CMyTextVector& orbitalNames,
@@ -95,29 +117,9 @@ bool ConvertDOSSet(const std::string& intPath, const DOSSet& set, const CMyTextV
     std::printf("\nWarning: Data in .int (nOrb=%d) is not consistent with .dos (nTot=%d).\n\n", nOrbitals,
                 nTotalSpectrum);
 
-  // The table holds the rows that become CSV columns (one per orbital of the
-  // .int file). Spectra beyond them are read but never written, so they are
-  // not kept; columns that no file fills are written as 0.
-  if (static_cast<long long>(nOrbitals) * nData[0] > kMaxTableValues) {
-    std::printf("Error in CWIEN::MakeDOSCSVFile: A table of %d orbitals by %d energies is too large. Skipped.\n\n",
-                nOrbitals, nData[0]);
-    return true;
-  }
   CMyVector energy;
   CMyMatrix dos;
-  if (nData[0] > 0) {
-    bool bAllocated = energy.SetRange(0, nData[0] - 1) == nData[0];
-    if (bAllocated && nOrbitals > 0) bAllocated = dos.SetSize(nOrbitals, nData[0]) == nOrbitals;
-    if (!bAllocated) {
-      std::printf(
-          "Error in CWIEN::MakeDOSCSVFile: A table of %d orbitals by %d energies is too large. Skipped.\n\n",
-          nOrbitals, nData[0]);
-      return true;
-    }
-    for (int i = 0; i < nData[0]; ++i) energy[i] = 0;
-    for (int r = 0; r < dos.Rows(); ++r)
-      for (int i = 0; i < nData[0]; ++i) dos[r][i] = 0;
-  }
+  if (!AllocateTable(nOrbitals, nData[0], energy, dos)) return true;
 
   int firstRow = 0;
   for (int k = 0; k < 3; ++k) {
@@ -140,7 +142,7 @@ namespace CWIEN {
 void MakeDOSCSVFile(const std::string& intPath) {
   LineReader in;
   if (!in.Open(intPath)) {
-    std::printf("Error in CWIEN::MakeDOSCSVFile: Can not read [%s].\n", intPath.c_str());
+    ReportCanNotRead(intPath, "Error in CWIEN::MakeDOSCSVFile: ");
     return;
   }
   // Two title lines, then the count of DOS cases at the start of line 3.
@@ -169,7 +171,7 @@ void MakeDOSCSVFile(const std::string& intPath) {
 int GetDOSnData(const std::string& path, int& nData, int& nSpectrum) {
   LineReader in;
   if (!in.Open(path)) {
-    std::printf("Error in CWIEN::GetDOSnData: Can not read [%s].\n", path.c_str());
+    ReportCanNotRead(path, "Error in CWIEN::GetDOSnData: ");
     return -1;
   }
   nData = 0;
@@ -191,7 +193,7 @@ int ReadDOSFile(const std::string& path, CMyVector& energy, CMyMatrix& dos, int 
                 int nData) {
   LineReader in;
   if (!in.Open(path)) {
-    std::printf("Error in CWIEN::ReadDOSFile: Can not read [%s].\n", path.c_str());
+    ReportCanNotRead(path, "Error in CWIEN::ReadDOSFile: ");
     return -1;
   }
   for (int i = 0; i < 3; ++i) in.ReadLine();
@@ -223,7 +225,7 @@ int CreateDOSCSVFile(const std::string& path, const CMyTextVector& orbitalNames,
                      const CMyMatrix& dos, int nOrbitals, int nData) {
   FilePtr out = OpenFilePtr(path, "w");
   if (!out) {
-    std::printf("Error in CWIEN::CreateDOSCSVFile: Can not write to [%s].\n", path.c_str());
+    ReportCanNotWrite(path, "Error in CWIEN::CreateDOSCSVFile: ");
     return -1;
   }
   std::fprintf(out.get(), "Energy(eV)");

@@ -3,20 +3,17 @@
 #include <cstdio>
 #include <cstring>
 
-#include "text/LineReader.h"
-#include "text/NumberScan.h"
-#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFWriter.h"
+#include "numerics/Constants.h"
+#include "text/LineReader.h"
+#include "text/Messages.h"
+#include "text/NumberScan.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 
 namespace {
-
-// Capacities of the crystal while a structure file is read.
-constexpr int kStructAtomTypes = 100;
-constexpr int kStructAsymSites = 10000;
-constexpr int kStructAtomSites = 10000;
 
 // Lattice line, after trimming: the space-group number from this offset on,
 // then the line is cut here and the count of inequivalent atoms is read from
@@ -69,33 +66,16 @@ std::string FirstWord(const char* line) {
   return ScanWord(line, word, length) ? std::string(word, length) : std::string();
 }
 
-}  // namespace
-
-namespace CWIEN {
-
-int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
-  crystal.Name = path;
-  crystal.SpaceGroup.Initialize();
-  crystal.AllocateAtomTypes(kStructAtomTypes);
-  crystal.AllocateAtomAsymSites(kStructAsymSites);
-  crystal.AllocateAtomSites(kStructAtomSites);
-
-  LineReader in;
-  if (!in.Open(path)) {
-    std::printf("Error in CWIEN::ReadCrystalStructure: Can not read [%s].\n", path.c_str());
-    return -1;
-  }
-  // A file cut short reads as empty lines from there on: the atom list then
-  // ends at the first incomplete block and no operations are read.
-
-  // Line 1: the title.
+// Line 1, the title, and line 2, the lattice line ("P   LATTICE,NONEQUIV.ATOMS:
+// 2 191_P6/mmm"): loads the space group the lattice line names. Returns the
+// count of inequivalent atoms.
+int ReadTitleAndLatticeLine(LineReader& in, CCrystal& crystal) {
   in.ReadLine();
   char* line = in.Line();
   Trim(line);
   crystal.ChemicalName = line;
   std::printf("Crystal: %s\n", line);
 
-  // Line 2: "P   LATTICE,NONEQUIV.ATOMS:  2 191_P6/mmm".
   in.ReadLine();
   line = in.Line();
   Trim(line);
@@ -112,29 +92,34 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
   std::printf("SPGName: %s (%d)\n", spaceGroupName.c_str(), spaceGroupNumber);
   std::printf("nAsymSites: %d\n", nAsymSites);
 
-  // Only its message, should the database be missing, outlives the reset
-  // below when the file lists operations.
+  // Only its message, should the database be missing, outlives the reset in
+  // ReadOperations when the file lists operations.
   crystal.SpaceGroup.ReadSPG(spaceGroupNumber, 1, crystal.Databases.SPGDBPath);
+  return nAsymSites;
+}
 
-  // Line 3: lengths in bohr when the mode line says so, else in Angstrom.
+// Line 3, the mode line (lengths in bohr when it says so, else in Angstrom),
+// and line 4: a, b, c, alpha, beta, gamma.
+void ReadCell(LineReader& in, CCrystal& crystal) {
   in.ReadLine();
-  const double lengthFactor = std::strstr(in.Line(), "bohr") ? 5.29e-11 * 1e10 : 1.0;
-
-  // Line 4: a, b, c, alpha, beta, gamma.
+  const double lengthFactor = std::strstr(in.Line(), "bohr") ? kAngstromPerBohr : 1.0;
   in.ReadLine();
   double cell[6];
   ReadCellLine(in.Line(), cell);
   for (int k = 0; k < 3; ++k) cell[k] *= lengthFactor;
   std::printf("Lattice parameters: %lg %lg %lg A  %lg %lg %lg\n", cell[0], cell[1], cell[2], cell[3], cell[4],
               cell[5]);
-  crystal.SetLatticeParameters(cell[0] * 0.1, cell[1] * 0.1, cell[2] * 0.1, cell[3], cell[4], cell[5]);
+  crystal.SetLatticeParameters(cell[0] * kNmPerAngstrom, cell[1] * kNmPerAngstrom, cell[2] * kNmPerAngstrom, cell[3],
+                               cell[4], cell[5]);
+}
 
-  // Atom blocks: position line, multiplicity line, (further position lines),
-  // name line, three lines of the local rotation matrix. A block without its
-  // position or name markers ends the list; the line that ended it is used up.
+// Atom blocks: position line, multiplicity line, (further position lines),
+// name line, three lines of the local rotation matrix. A block without its
+// position or name markers ends the list; the line that ended it is used up.
+void ReadAtoms(LineReader& in, int nAsymSites, CCrystal& crystal) {
   for (int i = 0; i < nAsymSites; ++i) {
     in.ReadLine();
-    line = in.Line();
+    const char* line = in.Line();
     const char* xMark = std::strstr(line, "X=");
     const char* yMark = std::strstr(line, "Y=");
     const char* zMark = std::strstr(line, "Z=");
@@ -161,16 +146,38 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
     std::printf("%d: %s (%lg): (%lg,%lg,%lg)\n", i, name.c_str(), charge, x, y, z);
     crystal.AddAtomAsymSite("", name, 1.0, x, y, z, 0, 0, 0);
   }
+}
 
+// One operation: three lines "r0 r1 r2 t" (integers may be packed, as in
+// " 0 0-1 0.00000000"). A number that cannot be read keeps the value it had
+// (from the operation before, 0 in the first). False when the file ends
+// inside the block.
+bool ReadOperationBlock(LineReader& in, double rotation[3][3], double translation[3]) {
+  for (int m = 0; m < 3; ++m) {
+    bool bRead = in.ReadLine();
+    // WIEN2k follows each block with a line holding the block's index; it is
+    // skipped where an operation begins.
+    if (bRead && m == 0 && IsOperationIndexLine(in.Line())) bRead = in.ReadLine();
+    if (!bRead) return false;
+    double row[4] = {rotation[m][0], rotation[m][1], rotation[m][2], translation[m]};
+    ScanNumbers(in.Line(), row, 4);
+    for (int n = 0; n < 3; ++n) rotation[m][n] = row[n];
+    translation[m] = row[3];
+  }
+  return true;
+}
+
+// The count of symmetry operations and their blocks. The operations replace
+// those of the space group read from the database; without any the crystal
+// keeps that group.
+void ReadOperations(LineReader& in, const std::string& path, CSpaceGroup& spaceGroup) {
   if (!in.ReadLine())
     std::printf("Error in CWIEN::ReadCrystalStructure: [%s] ends before the number of symmetry operations.\n",
                 path.c_str());
   const int nSymmetry = AtoI(in.Line());
   std::printf("nSymmetry: %d\n", nSymmetry);
-  // Without operations the crystal keeps the space group read above.
-  if (nSymmetry < 1) return 1;
+  if (nSymmetry < 1) return;
 
-  CSpaceGroup& spaceGroup = crystal.SpaceGroup;
   spaceGroup.Name.clear();
   spaceGroup.Number = 0;
   spaceGroup.SecondKey = 0;
@@ -178,9 +185,6 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
   spaceGroup.nCentring = 0;
   spaceGroup.nOperations = 0;
 
-  // Each operation: three lines "r0 r1 r2 t" (integers may be packed, as in
-  // " 0 0-1 0.00000000"). A number that cannot be read keeps its value from
-  // the operation before (0 in the first).
   double rotation[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
   double translation[3] = {0, 0, 0};
   CMyMatrix rotationMatrix;
@@ -188,20 +192,10 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
   CMyVector translationVector;
   translationVector.SetRange(0, 2);
   for (int iOperation = 0; iOperation < nSymmetry; ++iOperation) {
-    for (int m = 0; m < 3; ++m) {
-      bool bRead = in.ReadLine();
-      // WIEN2k follows each block with a line holding the block's index; it
-      // is skipped where an operation begins.
-      if (bRead && m == 0 && IsOperationIndexLine(in.Line())) bRead = in.ReadLine();
-      if (!bRead) {
-        std::printf("Error in CWIEN::ReadCrystalStructure: [%s] ends after %d of %d symmetry operations.\n",
-                    path.c_str(), iOperation, nSymmetry);
-        return 1;
-      }
-      double row[4] = {rotation[m][0], rotation[m][1], rotation[m][2], translation[m]};
-      ScanNumbers(in.Line(), row, 4);
-      for (int n = 0; n < 3; ++n) rotation[m][n] = row[n];
-      translation[m] = row[3];
+    if (!ReadOperationBlock(in, rotation, translation)) {
+      std::printf("Error in CWIEN::ReadCrystalStructure: [%s] ends after %d of %d symmetry operations.\n",
+                  path.c_str(), iOperation, nSymmetry);
+      return;
     }
     for (int m = 0; m < 3; ++m) {
       for (int n = 0; n < 3; ++n) rotationMatrix[m][n] = rotation[m][n];
@@ -211,6 +205,30 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
     if (spaceGroup.nOperations < CSpaceGroup::kMaxOperations)
       spaceGroup.AddOperation(rotationMatrix, translationVector);
   }
+}
+
+}  // namespace
+
+namespace CWIEN {
+
+int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
+  crystal.Name = path;
+  crystal.SpaceGroup.Initialize();
+  crystal.AllocateAtomTypes(CCrystal::kConverterAtomTypes);
+  crystal.AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
+  crystal.AllocateAtomSites(CCrystal::kConverterAtomSites);
+
+  LineReader in;
+  if (!in.Open(path)) {
+    ReportCanNotRead(path, "Error in CWIEN::ReadCrystalStructure: ");
+    return -1;
+  }
+  // A file cut short reads as empty lines from there on: the atom list then
+  // ends at the first incomplete block and no operations are read.
+  const int nAsymSites = ReadTitleAndLatticeLine(in, crystal);
+  ReadCell(in, crystal);
+  ReadAtoms(in, nAsymSites, crystal);
+  ReadOperations(in, path, crystal.SpaceGroup);
   return 1;
 }
 
