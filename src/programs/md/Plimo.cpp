@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/RDF.h"
@@ -158,8 +159,7 @@ std::string ReadFILE07Types(LineReader& in, int nAtomSites, int nAtomTypes, CFIL
     if (!words.Next(word)) return kFILE07Ends;
     long long n = 0;
     const char* name = types.names[i].c_str();
-    if (!ParseCount(word, n))
-      return Format("the number of atoms of type %s is not a number: [%s]", name, word.c_str());
+    if (!ParseCount(word, n)) return Format("the number of atoms of type %s is not a number: [%s]", name, word.c_str());
     if (n < 0 || n > nAtomSites)
       return Format("the number of atoms of type %s [%lld] is not between 0 and %d", name, n, nAtomSites);
     types.counts[i] = static_cast<int>(n);
@@ -254,7 +254,6 @@ double GetxFactor(const std::string& file05) {
   if (StartsWithNoCase(in.Line(), "XD")) return 1.0 / 2000.0;
   return 1.0;
 }
-
 
 int ReadFILE07(const std::string& path, CCrystal& crystal) {
   LineReader in;
@@ -365,13 +364,12 @@ void CFILE09VReader::ReadRecord(CCrystal& crystal) {
     if (angles[i] == 0) angles[i] = 90.0;
   }
   crystal.Density = field(0);
-  crystal.SetLatticeParameters(field(2) * kNmPerAngstrom, field(3) * kNmPerAngstrom, field(4) * kNmPerAngstrom, angles[0],
-                               angles[1], angles[2]);
+  crystal.SetLatticeParameters(field(2) * kNmPerAngstrom, field(3) * kNmPerAngstrom, field(4) * kNmPerAngstrom,
+                               angles[0], angles[1], angles[2]);
   reader_.ReadLine();
   reader_.ReadLine();
   crystal.CalculateLatticeVectors();
 }
-
 
 namespace {
 
@@ -382,28 +380,15 @@ namespace {
 // are held, however many steps the run has.
 class CF09pConversion final : public CTrajectoryConversion {
  public:
-  CF09pConversion(const std::string& input, const CFileSet& files, const CConversionSettings& settings,
-                  const CAveragingRange& range)
-      : CTrajectoryConversion(settings, Layout(input, files)),
+  CF09pConversion(const CFileSet& files, const CConversionSettings& settings, const CAveragingRange& range,
+                  CLayout layout)
+      : CTrajectoryConversion(settings, std::move(layout)),
         files_(files),
         range_(range),
         xFactor_(GetxFactor(files.FILE05)),
-        accumulator_(NewConverterCrystal(input, settings.Databases)) {}
+        accumulator_(NewConverterCrystal(layout_.CrystalName, settings.Databases)) {}
 
  private:
-  static CLayout Layout(const std::string& input, const CFileSet& files) {
-    CLayout layout;
-    layout.Start = EStart::kInputFile;
-    layout.CrystalName = input;
-    layout.XSF = files.XSF;
-    layout.CIFStem = files.CIFStem;
-    // A positive nLastStep replaces the count, whatever the file holds.
-    layout.bLastStepReplaces = true;
-    // A run whose first frame is missing still leaves a well-formed file.
-    layout.bHeaderAlways = true;
-    return layout;
-  }
-
   void ReadStartingStructure(CCrystal& crystal) override { ReadFILE07(files_.FILE07, crystal); }
   int CountSteps() override { return GetnFrameInFile09(files_.FILE09P, crystal_->nAtomSites); }
   void PrintPlan(const CXSFTrajectory& frames) override;
@@ -566,7 +551,16 @@ int ConvF09p(const std::string& input, const CConversionSettings& settings, cons
   std::printf("FILE09V file: %s\n", files.FILE09V.c_str());
   std::printf("XSF file    : %s\n", files.XSF.c_str());
   std::printf("\n");
-  return CF09pConversion(input, files, settings, range).Run();
+  CTrajectoryConversion::CLayout layout;
+  layout.Start = CTrajectoryConversion::EStart::kInputFile;
+  layout.CrystalName = input;
+  layout.XSF = files.XSF;
+  layout.CIFStem = files.CIFStem;
+  // A positive nLastStep replaces the count, whatever the file holds.
+  layout.bLastStepReplaces = true;
+  // A run whose first frame is missing still leaves a well-formed file.
+  layout.bHeaderAlways = true;
+  return CF09pConversion(files, settings, range, std::move(layout)).Run();
 }
 
 }  // namespace CPlimo

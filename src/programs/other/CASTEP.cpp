@@ -6,22 +6,25 @@
 #include <deque>
 #include <future>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
-#include "analysis/RDF.h"
-#include "system/HandOff.h"
-#include "text/NumberFormat.h"
-#include "system/Platform.h"
-#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CARWriter.h"
-#include "formats/CIFWriter.h"
-#include "formats/XSFWriter.h"
+#include "numerics/Constants.h"
+#include "programs/TrajectoryConversion.h"
+#include "system/HandOff.h"
+#include "system/Platform.h"
+#include "text/Messages.h"
+#include "text/NumberFormat.h"
 #include "text/OutputScan.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
+namespace CASTEP {
 
 namespace {
 
@@ -177,8 +180,8 @@ void BeginStep(const CStepText& step, CCrystal& crystal) {
   crystal.nAtomAsymSites = 0;
   crystal.nAtomSites = 0;
   if (!step.bCell) return;
-  crystal.SetLatticeParameters(0.1 * step.length[0], 0.1 * step.length[1], 0.1 * step.length[2], step.angle[0],
-                               step.angle[1], step.angle[2]);
+  crystal.SetLatticeParameters(kNmPerAngstrom * step.length[0], kNmPerAngstrom * step.length[1],
+                               kNmPerAngstrom * step.length[2], step.angle[0], step.angle[1], step.angle[2]);
   FastPrintf("Lattice parameters: %lg %lg %lg nm  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
              crystal.beta, crystal.gamma);
   crystal.CalculateLatticeVectors();
@@ -299,129 +302,79 @@ class CStepReader {
   std::thread thread_;
 };
 
+// The conversion of a run (CASTEPConvOutput). The head of the file gives
+// the starting structure; every step pairs a force block with the cell and
+// atom table after it, and the last force block has none after it. Besides
+// the CIF files the final structure goes to an updated CAR file.
+class COutputConversion final : public CTrajectoryConversion {
+ public:
+  COutputConversion(const std::string& castepPath, const std::string& carPath, const CConversionSettings& settings,
+                    CLayout layout)
+      : CTrajectoryConversion(settings, std::move(layout)), castepPath_(castepPath), carPath_(carPath) {}
+
+ private:
+  int CountSteps() override;
+  bool OpenSteps() override {
+    if (castep_.IsOpen()) return true;
+    ReportCanNotRead(castepPath_);
+    return false;
+  }
+  void ReadStartingStructure(CCrystal& crystal) override;
+  int ReadNextStep(CCrystal& crystal) override {
+    BuildStep(steps_->Next(), crystal);
+    return 1;
+  }
+  void WriteMoreFiles() override {
+    if (crystal_->nAtomAsymSites == 0) return;
+    std::printf("Create update CAR file: %s\n", carPath_.c_str());
+    WriteCAR(carPath_, *crystal_);
+  }
+
+  const std::string castepPath_, carPath_;
+  LineReader castep_;
+  CStepText start_;
+  bool bStartGoesOn_ = false;           // the starting table is longer than start_ holds
+  std::unique_ptr<CStepReader> steps_;  // ends before the reader is closed
+};
+
+// The steps are counted before any is printed. The count reads the whole
+// file on a thread of its own; meanwhile the starting structure is read here
+// and the steps after it by the step reader (nothing is printed yet). A
+// starting table too long to be held is read on after the count, and the
+// step reader starts after it.
+int COutputConversion::CountSteps() {
+  if (!castep_.Open(castepPath_)) return 0;
+  std::future<int> forceBlocks = CountLinesContainingAsync(castepPath_, "** Forces **");
+  bStartGoesOn_ = ReadStartingText(castep_, kTableRowsAtOnce, start_);
+  const int nMaxSites = crystal_->nMaxAtomAsymSites;
+  if (!bStartGoesOn_) steps_ = std::make_unique<CStepReader>(castep_, SitesAfter(start_.nRows, nMaxSites), nMaxSites);
+  return forceBlocks.get() - 1;
+}
+
+void COutputConversion::ReadStartingStructure(CCrystal& crystal) {
+  BuildStartingStructure(castep_, start_, bStartGoesOn_, crystal);
+  if (!steps_) steps_ = std::make_unique<CStepReader>(castep_, crystal.nAtomAsymSites, crystal.nMaxAtomAsymSites);
+}
+
 }  // namespace
-
-namespace CASTEP {
-
-int ReadStartingStructure(LineReader& stream, CCrystal& crystal) {
-  CStepText step;
-  const bool bMore = ReadStartingText(stream, kTableRowsAtOnce, step);
-  return BuildStartingStructure(stream, step, bMore, crystal);
-}
-
-int ReadNextCrystalStructureFromOutput(LineReader& stream, CCrystal& crystal) {
-  // The step has as many atoms as the one before.
-  CStepText step;
-  ReadStepText(stream, crystal.nAtomAsymSites, step);
-  BuildStep(step, crystal);
-  return 1;
-}
-
 }  // namespace CASTEP
 
 int CASTEPConvOutput(const std::string& argument, const CConversionSettings& settings) {
   const std::string base = CutAtLastDot(argument);
-  std::string castepPath = base + ".castep";
-  std::string xsfPath = argument;
-  ReplaceExtension(xsfPath, "xsf");
-  std::string initialCifPath = base + "-initial.cif";
-  std::string finalCifPath = base + "-final.cif";
-  std::string carPath = base + ".car.new";
+  const std::string castepPath = base + ".castep";
+  CTrajectoryConversion::CLayout layout;
+  layout.Start = CTrajectoryConversion::EStart::kHeadOfLog;
+  layout.CrystalName = castepPath;
+  layout.XSF = argument;
+  ReplaceExtension(layout.XSF, "xsf");
+  layout.CIFStem = base;
+  // A run may leave no structure at all (a file without a cell block).
+  layout.bSkipEmptyStructures = true;
 
   std::printf("\n");
   std::printf("CASTEP file : %s\n", castepPath.c_str());
-  std::printf("XSF file    : %s\n", xsfPath.c_str());
-
-  auto crystal = std::make_unique<CCrystal>();
-  auto initial = std::make_unique<CCrystal>();
-  crystal->Name = castepPath;
-  crystal->Databases = settings.Databases;
-  crystal->SpaceGroup.Initialize();
-  crystal->AllocateAtomTypes(CCrystal::kConverterAtomTypes);
-  crystal->AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
-  crystal->AllocateAtomSites(CCrystal::kConverterAtomSites);
-
-  LineReader castep;
-  if (!castep.Open(castepPath)) {
-    std::printf("Can not read [%s].\n", castepPath.c_str());
-    return -1;
-  }
-  // The steps are counted before any is printed: every step pairs a force
-  // block with the cell and atom table after it, and the last force block
-  // has none after it. The count reads the whole file on a thread of its
-  // own; meanwhile the starting structure is read here and the steps after
-  // it by the step reader (nothing is printed yet). A starting table too
-  // long to be held is read on after the count, and the step reader starts
-  // after it.
-  std::future<int> forceBlocks = CountLinesContainingAsync(castepPath, "** Forces **");
-  CStepText start;
-  const bool bStartGoesOn = ReadStartingText(castep, kTableRowsAtOnce, start);
-  std::unique_ptr<CStepReader> steps;
-  const int nMaxSites = crystal->nMaxAtomAsymSites;
-  if (!bStartGoesOn) steps = std::make_unique<CStepReader>(castep, SitesAfter(start.nRows, nMaxSites), nMaxSites);
-  CXSFTrajectory frames(settings.Plan, forceBlocks.get() - 1, false);
-  const int nStep = frames.nStep;
-
-  // The header announces the frames and comes with the first step: a run
-  // without steps leaves the file empty.
-  if (!frames.Create(xsfPath)) {
-    std::printf("Can not write to [%s].\n", xsfPath.c_str());
-    return -1;
-  }
-
-  BuildStartingStructure(castep, start, bStartGoesOn, *crystal);
-  initial->Copy(*crystal);
-  if (!steps) steps = std::make_unique<CStepReader>(castep, crystal->nAtomAsymSites, nMaxSites);
-
-  frames.PrintPlan(*crystal);
-
-  for (int i = 0; i < nStep; ++i) {
-    BuildStep(steps->Next(), *crystal);
-    frames.WriteStep(i, *crystal);
-  }
-  steps.reset();  // the reading thread ends before the file is closed
-  castep.Close();
-  frames.Close();
-  std::printf("\n");
-
-  if (initial->nAtomAsymSites == 0) {
-    std::printf("  **No data for initial structure.\n");
-    std::printf("    Skipped.\n");
-  } else {
-    std::printf("Make CIFFile of initial structure [%s].\n", initialCifPath.c_str());
-    if (!crystal->FormulaSum.empty()) initial->FormulaSum = crystal->FormulaSum;
-    WriteCIF(*initial, initialCifPath);
-  }
-
-  if (crystal->nAtomAsymSites == 0) {
-    std::printf("  **No data for final structure.\n");
-    std::printf("    Skipped.\n");
-  } else {
-    std::printf("Make CIFFile of final structure [%s].\n", finalCifPath.c_str());
-    WriteCIF(*crystal, finalCifPath);
-    std::printf("Create update CAR file: %s\n", carPath.c_str());
-    WriteCAR(carPath, *crystal);
-  }
-
-  if (settings.RDF.bCalculate) {
-    // The final structure's tables are named "-Final-" so that they do not
-    // replace those of the starting structure.
-    std::printf("Calculate RDF for initial structure.\n");
-    if (initial->nAtomAsymSites == 0) {
-      std::printf("  **No data for initial structure.\n");
-      std::printf("    Skipped.\n");
-    } else {
-      CalculateRDF(*initial, settings.RDF, 0);
-    }
-    std::printf("Calculate RDF for final structure.\n");
-    if (crystal->nAtomAsymSites == 0) {
-      std::printf("  **No data for final structure.\n");
-      std::printf("    Skipped.\n");
-    } else {
-      CalculateRDF(*crystal, settings.RDF, 1);
-    }
-  }
-  return 1;
+  std::printf("XSF file    : %s\n", layout.XSF.c_str());
+  return CASTEP::COutputConversion(castepPath, base + ".car.new", settings, std::move(layout)).Run();
 }
 
 }  // namespace quorvel

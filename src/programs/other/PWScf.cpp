@@ -252,4 +252,5 @@ int PWScfConvOutput(const std::string& argument, const CConversionSettings& sett
   std::printf("XSF file    : %s\n", layout.XSF.c_str());
   return CPWScf::COutputConversion(argument, inputPath, settings, std::move(layout)).Run();
 }
+
 }  // namespace quorvel
