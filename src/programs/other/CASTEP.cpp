@@ -1,14 +1,8 @@
 #include "programs/other/CASTEP.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <deque>
-#include <future>
-#include <memory>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -16,7 +10,6 @@
 #include "formats/CARWriter.h"
 #include "numerics/Constants.h"
 #include "programs/TrajectoryConversion.h"
-#include "system/HandOff.h"
 #include "system/Platform.h"
 #include "text/Messages.h"
 #include "text/NumberFormat.h"
@@ -37,9 +30,7 @@ struct CAtomRow {
 };
 
 // A step as read from the file, before it is printed and built into the
-// crystal: reading and building are apart so that steps can be read while
-// the steps of the file are still being counted. The rows' storage is kept
-// from one step to the next.
+// crystal. The rows' storage is kept from one step to the next.
 struct CStepText {
   bool bCell = false;  // the step has its cell block
   double length[3] = {0, 0, 0}, angle[3] = {0, 0, 0};
@@ -222,86 +213,6 @@ int BuildStartingStructure(LineReader& stream, CStepText& first, bool bMore, CCr
   return crystal.CopyAsymSitesToSites();
 }
 
-// The sites that a step of nRows rows leaves in a crystal whose table holds
-// nMaxSites: every row makes one until the table is full.
-int SitesAfter(int nRows, int nMaxSites) { return std::min(nRows, std::max(0, nMaxSites)); }
-
-// The steps after the starting structure, read from the file on a thread of
-// their own while the converter prints and builds the steps before them
-// (reading is half the work), and while the steps are still being counted.
-// Where no thread can be started they are read as they are asked for.
-class CStepReader {
- public:
-  // The first step has nFirst atoms; each one after has the sites the one
-  // before leaves in a crystal whose table holds nMaxSites. The reader is
-  // this object's until it is destroyed.
-  CStepReader(LineReader& stream, int nFirst, int nMaxSites)
-      : stream_(stream),
-        n_(nFirst),
-        nMaxSites_(nMaxSites),
-        steps_(kBatchSteps, std::min<size_t>(kMaxStepsAhead, kMaxRowsAhead / std::max(nFirst, 1))) {
-    try {
-      thread_ = std::thread(&CStepReader::Run, this);
-    } catch (const std::system_error&) {
-    }
-  }
-  ~CStepReader() {
-    steps_.Stop();
-    if (thread_.joinable()) thread_.join();
-  }
-  CStepReader(const CStepReader&) = delete;
-  CStepReader& operator=(const CStepReader&) = delete;
-
-  // The next step: an empty one once the file holds no more. It stays valid
-  // until the next call.
-  const CStepText& Next() {
-    if (!thread_.joinable()) {
-      ReadNext(current_);
-      return current_;
-    }
-    if (bCurrent_) steps_.GiveBack(std::move(current_));
-    bCurrent_ = false;
-    if (taken_.empty() && !steps_.Take(taken_)) {
-      current_ = CStepText();
-      return current_;
-    }
-    current_ = std::move(taken_.front());
-    taken_.pop_front();
-    bCurrent_ = true;
-    return current_;
-  }
-
- private:
-  // The reading thread wakes the converter for a few steps at a time and
-  // reads ahead at most as many steps as hold kMaxRowsAhead atoms.
-  static constexpr size_t kBatchSteps = 2;
-  static constexpr size_t kMaxStepsAhead = 64;
-  static constexpr int kMaxRowsAhead = 1 << 15;
-
-  bool ReadNext(CStepText& step) {
-    const bool bFound = ReadStepText(stream_, n_, step);
-    n_ = SitesAfter(step.nRows, nMaxSites_);
-    return bFound;
-  }
-
-  void Run() {
-    for (;;) {
-      CStepText step = steps_.Spare();
-      if (!ReadNext(step) || !steps_.Push(std::move(step))) break;
-    }
-    steps_.Finish();
-  }
-
-  LineReader& stream_;
-  int n_;
-  const int nMaxSites_;
-  CHandOff<CStepText> steps_;
-  std::deque<CStepText> taken_;
-  CStepText current_;
-  bool bCurrent_ = false;
-  std::thread thread_;
-};
-
 // The conversion of a run (CASTEPConvOutput). The head of the file gives
 // the starting structure; every step pairs a force block with the cell and
 // atom table after it, and the last force block has none after it. Besides
@@ -313,15 +224,27 @@ class COutputConversion final : public CTrajectoryConversion {
       : CTrajectoryConversion(settings, std::move(layout)), castepPath_(castepPath), carPath_(carPath) {}
 
  private:
-  int CountSteps() override;
+  // The steps are counted before any is printed: one pass counts the force
+  // blocks, a second one reads the structures.
+  int CountSteps() override {
+    if (!castep_.Open(castepPath_)) return 0;
+    const int nForceBlocks = CountLinesContaining(castep_, "** Forces **");
+    castep_.Rewind();
+    return nForceBlocks - 1;
+  }
   bool OpenSteps() override {
     if (castep_.IsOpen()) return true;
     ReportCanNotRead(castepPath_);
     return false;
   }
-  void ReadStartingStructure(CCrystal& crystal) override;
+  void ReadStartingStructure(CCrystal& crystal) override {
+    const bool bMore = ReadStartingText(castep_, kTableRowsAtOnce, step_);
+    BuildStartingStructure(castep_, step_, bMore, crystal);
+  }
+  // The step has as many atoms as the one before.
   int ReadNextStep(CCrystal& crystal) override {
-    BuildStep(steps_->Next(), crystal);
+    ReadStepText(castep_, crystal.nAtomAsymSites, step_);
+    BuildStep(step_, crystal);
     return 1;
   }
   void WriteMoreFiles() override {
@@ -332,29 +255,8 @@ class COutputConversion final : public CTrajectoryConversion {
 
   const std::string castepPath_, carPath_;
   LineReader castep_;
-  CStepText start_;
-  bool bStartGoesOn_ = false;           // the starting table is longer than start_ holds
-  std::unique_ptr<CStepReader> steps_;  // ends before the reader is closed
+  CStepText step_;  // the step being read
 };
-
-// The steps are counted before any is printed. The count reads the whole
-// file on a thread of its own; meanwhile the starting structure is read here
-// and the steps after it by the step reader (nothing is printed yet). A
-// starting table too long to be held is read on after the count, and the
-// step reader starts after it.
-int COutputConversion::CountSteps() {
-  if (!castep_.Open(castepPath_)) return 0;
-  std::future<int> forceBlocks = CountLinesContainingAsync(castepPath_, "** Forces **");
-  bStartGoesOn_ = ReadStartingText(castep_, kTableRowsAtOnce, start_);
-  const int nMaxSites = crystal_->nMaxAtomAsymSites;
-  if (!bStartGoesOn_) steps_ = std::make_unique<CStepReader>(castep_, SitesAfter(start_.nRows, nMaxSites), nMaxSites);
-  return forceBlocks.get() - 1;
-}
-
-void COutputConversion::ReadStartingStructure(CCrystal& crystal) {
-  BuildStartingStructure(castep_, start_, bStartGoesOn_, crystal);
-  if (!steps_) steps_ = std::make_unique<CStepReader>(castep_, crystal.nAtomAsymSites, crystal.nMaxAtomAsymSites);
-}
 
 }  // namespace
 }  // namespace CASTEP
