@@ -1,12 +1,10 @@
 // The VASP readers on arbitrary run directories: the input is split at "@@@"
-// lines into POTCAR, POSCAR and OUTCAR, and every ionic step of OUTCAR is read
-// into the crystal that POSCAR set up, as VASPMakeXSF does.
+// lines into POTCAR, POSCAR and OUTCAR, which the action VASPMakeXSF converts
+// (at most 1000 ionic steps); the OUTCAR text is also read as an INCAR.
 #include <cstdint>
 #include <string>
 
 #include "FuzzSupport.h"
-#include "text/LineReader.h"
-#include "crystal/Crystal.h"
 #include "programs/vasp/VASP.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -25,12 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < 3; ++i)
     paths[i] = quorvel_fuzz::WriteScratchFile(reinterpret_cast<const uint8_t*>(parts[i].data()), parts[i].size(),
                                               names[i]);
-  quorvel::CCrystal crystal;
-  quorvel::CVASP::ReadPOSCARFile(paths[1], crystal);
-  quorvel::LineReader outcar;
-  if (outcar.Open(paths[2]))
-    for (int step = 0; step < 1000; ++step)
-      if (quorvel::CVASP::ReadNextCrystalStructureFromOUTCAR(outcar, crystal) <= 0) break;
+  quorvel_fuzz::RunAction({"--Action=VASPMakeXSF", "--nLastStep=1000", paths[1]});
   std::string title;
   quorvel::CVASP::ReadINCARTitle(paths[2], title);
   return 0;

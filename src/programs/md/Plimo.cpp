@@ -9,16 +9,20 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/RDF.h"
-#include "system/Platform.h"
-#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
-#include "formats/CIFWriter.h"
 #include "formats/XSFWriter.h"
+#include "numerics/Constants.h"
+#include "programs/TrajectoryConversion.h"
+#include "system/Platform.h"
+#include "text/Messages.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
+namespace CPlimo {
 
 namespace {
 
@@ -49,15 +53,7 @@ void ResetToEmpty(CCrystal& crystal) {
   std::string name = crystal.Name;
   crystal.Initialize();
   crystal.Name = name;
-  crystal.AllocateAtomTypes(CCrystal::kConverterAtomTypes);
-  crystal.AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
-  crystal.AllocateAtomSites(CCrystal::kConverterAtomSites);
-}
-
-void PrepareStructure(CCrystal& crystal, const std::string& name, const CDatabasePaths& databases) {
-  crystal.Name = name;
-  crystal.Databases = databases;
-  ResetToEmpty(crystal);
+  AllocateConverterTables(crystal);
 }
 
 // Reads whitespace-separated words that may run over several lines.
@@ -108,9 +104,136 @@ int FILE07Error(CCrystal& crystal, const std::string& path, const std::string& r
   return -1;
 }
 
+const char kFILE07Ends[] = "the file ends early";
+
+// The head of FILE07: the title and the numbers of atoms and atom types.
+// Empty, or why the head cannot be read.
+std::string ReadFILE07Head(LineReader& in, std::string& title, int& nAtomSites, int& nAtomTypes) {
+  if (!in.ReadLine()) return kFILE07Ends;
+  title = in.Line();
+  Trim(title);
+  if (!in.ReadLine()) return kFILE07Ends;
+  char* p = in.Line();
+  char* end = nullptr;
+  errno = 0;
+  const long long nAtoms = std::strtoll(p, &end, 10);
+  bool bOk = end != p && errno == 0;
+  p = end;
+  const long long nTypes = std::strtoll(p, &end, 10);
+  bOk = bOk && end != p && errno == 0;
+  if (!bOk) return "line 2 does not hold the numbers of atoms and atom types";
+  if (nAtoms < 0 || nAtoms > kMaxFILE07Atoms || nTypes < 0 || nTypes > kMaxFILE07AtomTypes)
+    return Format("nAtomSites [%lld] or nAtomTypes [%lld] is out of range (0 to %d and 0 to %d)", nAtoms, nTypes,
+                  kMaxFILE07Atoms, kMaxFILE07AtomTypes);
+  nAtomSites = static_cast<int>(nAtoms);
+  nAtomTypes = static_cast<int>(nTypes);
+  return "";
+}
+
+// Tables sized to the declared counts; false when one cannot be had. The
+// unit cell lists the same atoms, so it must hold them all as well.
+bool SizeFILE07Tables(CCrystal& crystal, int nAtomSites, int nAtomTypes) {
+  if (crystal.AllocateAtomTypes(nAtomTypes) != nAtomTypes || crystal.nMaxAtomTypes != nAtomTypes ||
+      crystal.AllocateAtomAsymSites(nAtomSites) != nAtomSites || crystal.nMaxAtomAsymSites != nAtomSites)
+    return false;
+  return nAtomSites <= crystal.nMaxAtomSites || crystal.AllocateAtomSites(nAtomSites) == nAtomSites;
+}
+
+// The atom types of FILE07: their names, then the number of atoms of each,
+// which must add up to nAtomSites. Empty, or why they cannot be read.
+struct CFILE07Types {
+  std::vector<std::string> names;
+  std::vector<int> counts;
+};
+
+std::string ReadFILE07Types(LineReader& in, int nAtomSites, int nAtomTypes, CFILE07Types& types) {
+  CWordReader words(in);
+  types.names.assign(static_cast<size_t>(nAtomTypes), std::string());
+  for (int i = 0; i < nAtomTypes; ++i)
+    if (!words.Next(types.names[i])) return kFILE07Ends;
+  words.SkipRestOfLine();
+  types.counts.assign(static_cast<size_t>(nAtomTypes), 0);
+  long long sum = 0;
+  for (int i = 0; i < nAtomTypes; ++i) {
+    std::string word;
+    if (!words.Next(word)) return kFILE07Ends;
+    long long n = 0;
+    const char* name = types.names[i].c_str();
+    if (!ParseCount(word, n)) return Format("the number of atoms of type %s is not a number: [%s]", name, word.c_str());
+    if (n < 0 || n > nAtomSites)
+      return Format("the number of atoms of type %s [%lld] is not between 0 and %d", name, n, nAtomSites);
+    types.counts[i] = static_cast<int>(n);
+    sum += n;
+  }
+  words.SkipRestOfLine();
+  if (sum != nAtomSites)
+    return Format("the atoms of the types add up to %lld, not to nAtomSites [%d]", sum, nAtomSites);
+  return "";
+}
+
+// The types into the crystal, numbered in file order (the XSF file shows
+// them so).
+void StoreFILE07Types(const CFILE07Types& types, CCrystal& crystal) {
+  const int nAtomTypes = static_cast<int>(types.names.size());
+  for (int i = 0; i < nAtomTypes; ++i) {
+    CAtomType& type = crystal.AtomTypes[i];
+    type = CAtomType();
+    type.Name = types.names[i];
+    type.Label = types.names[i];
+    type.AtomicNumber = i + 1;
+    type.Charge = 0;
+    crystal.nAtomsInFormula[i] = types.counts[i];
+  }
+  crystal.nAtomTypes = nAtomTypes;
+}
+
+// Three lines, then the cell: an unused number and a, b, c in Angstrom; one
+// more line, and an "H-TENSOR" line has three more lines after it. Empty, or
+// why the cell cannot be read.
+std::string ReadFILE07Cell(LineReader& in, CCrystal& crystal) {
+  for (int i = 0; i < 3; ++i)
+    if (!in.ReadLine()) return kFILE07Ends;
+  if (!in.ReadLine()) return kFILE07Ends;
+  double unused, a, b, c;
+  if (std::sscanf(in.Line(), "%lg %lg %lg %lg", &unused, &a, &b, &c) < 4)
+    return "the cell line does not hold four numbers";
+  crystal.SetLatticeParameters(a * kNmPerAngstrom, b * kNmPerAngstrom, c * kNmPerAngstrom, 90.0, 90.0, 90.0);
+  if (!in.ReadLine()) return kFILE07Ends;
+  if (std::strstr(in.Line(), "H-TENSOR"))
+    for (int i = 0; i < 3; ++i)
+      if (!in.ReadLine()) return kFILE07Ends;
+  return "";
+}
+
+// Atom lines, type by type: fractional x, y, z in columns 54-62, 63-71,
+// 72-80, folded into the cell. Labels count from 1 within each type. Empty,
+// or why the atoms cannot be read.
+std::string ReadFILE07Atoms(LineReader& in, const CFILE07Types& types, int nAtomSites, CCrystal& crystal) {
+  const int nAtomTypes = static_cast<int>(types.names.size());
+  for (int t = 0; t < nAtomTypes; ++t) {
+    for (int j = 0; j < types.counts[t]; ++j) {
+      if (!in.ReadLine()) return Format("the file ends before its %d atoms", nAtomSites);
+      const char* line = in.Line();
+      // The types are all in place, so the site is added as a record of
+      // type t (adding it by type name would look the type up again, and
+      // two types may carry the same name).
+      CAtomSite site;
+      site.iAtomType = t;
+      site.iAsymSite = crystal.nAtomAsymSites;
+      site.Label = Format("%s%d", types.names[t].c_str(), j + 1);
+      site.x = FoldToUnitCell(AtoF(Field(line, 53, 9)));
+      site.y = FoldToUnitCell(AtoF(Field(line, 62, 9)));
+      site.z = FoldToUnitCell(AtoF(Field(line, 71, 9)));
+      site.Occupancy = 1.0;
+      crystal.AddAtomAsymSiteRecord(site);
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
-CPlimo::CFileSet CPlimo::GetFileSet(const std::string& input) {
+CFileSet GetFileSet(const std::string& input) {
   CPathParts parts = SplitPath(input);
   bool bFixedNames = StartsWithNoCase(parts.Base.c_str(), "FILE");
   CFileSet files;
@@ -124,7 +247,7 @@ CPlimo::CFileSet CPlimo::GetFileSet(const std::string& input) {
   return files;
 }
 
-double CPlimo::GetxFactor(const std::string& file05) {
+double GetxFactor(const std::string& file05) {
   LineReader in;
   if (!in.Open(file05, LineReader::kText) || !in.ReadLine()) return 1.0;
   if (StartsWithNoCase(in.Line(), "MD")) return 1.0 / 9000.0;
@@ -132,123 +255,28 @@ double CPlimo::GetxFactor(const std::string& file05) {
   return 1.0;
 }
 
-int CPlimo::ReadFILE07(const std::string& path, CCrystal& crystal) {
+int ReadFILE07(const std::string& path, CCrystal& crystal) {
   LineReader in;
   if (!in.Open(path, LineReader::kText)) return 0;
   crystal.Name = path;
-  const std::string kEnds = "the file ends early";
-
-  // Title and the two counts.
-  if (!in.ReadLine()) return FILE07Error(crystal, path, kEnds);
-  std::string title = in.Line();
-  Trim(title);
-  if (!in.ReadLine()) return FILE07Error(crystal, path, kEnds);
-  long long nAtoms = 0, nTypes = 0;
-  {
-    char* p = in.Line();
-    char* end = nullptr;
-    errno = 0;
-    nAtoms = std::strtoll(p, &end, 10);
-    bool bOk = end != p && errno == 0;
-    p = end;
-    nTypes = std::strtoll(p, &end, 10);
-    bOk = bOk && end != p && errno == 0;
-    if (!bOk) return FILE07Error(crystal, path, "line 2 does not hold the numbers of atoms and atom types");
-  }
-  if (nAtoms < 0 || nAtoms > kMaxFILE07Atoms || nTypes < 0 || nTypes > kMaxFILE07AtomTypes)
-    return FILE07Error(crystal, path,
-                       Format("nAtomSites [%lld] or nAtomTypes [%lld] is out of range (0 to %d and 0 to %d)", nAtoms,
-                              nTypes, kMaxFILE07Atoms, kMaxFILE07AtomTypes));
-  int nAtomSites = static_cast<int>(nAtoms), nAtomTypes = static_cast<int>(nTypes);
-
-  // Tables sized to the declared counts. A table that cannot be had leaves
-  // the structure empty without a message.
-  if (crystal.AllocateAtomTypes(nAtomTypes) != nAtomTypes || crystal.nMaxAtomTypes != nAtomTypes ||
-      crystal.AllocateAtomAsymSites(nAtomSites) != nAtomSites || crystal.nMaxAtomAsymSites != nAtomSites) {
-    ResetToEmpty(crystal);
-    return -1;
-  }
-  // The unit cell lists the same atoms, so it must hold them all as well.
-  if (nAtomSites > crystal.nMaxAtomSites && crystal.AllocateAtomSites(nAtomSites) != nAtomSites) {
+  std::string title;
+  int nAtomSites = 0, nAtomTypes = 0;
+  std::string error = ReadFILE07Head(in, title, nAtomSites, nAtomTypes);
+  if (!error.empty()) return FILE07Error(crystal, path, error);
+  // A table that cannot be had leaves the structure empty without a message.
+  if (!SizeFILE07Tables(crystal, nAtomSites, nAtomTypes)) {
     ResetToEmpty(crystal);
     return -1;
   }
   crystal.ChemicalName = title;
-
-  // Type names, then the number of atoms of each type.
-  CWordReader words(in);
-  std::vector<std::string> names(static_cast<size_t>(nAtomTypes));
-  for (int i = 0; i < nAtomTypes; ++i)
-    if (!words.Next(names[i])) return FILE07Error(crystal, path, kEnds);
-  words.SkipRestOfLine();
-  std::vector<int> counts(static_cast<size_t>(nAtomTypes));
-  long long sum = 0;
-  for (int i = 0; i < nAtomTypes; ++i) {
-    std::string word;
-    if (!words.Next(word)) return FILE07Error(crystal, path, kEnds);
-    long long n = 0;
-    if (!ParseCount(word, n))
-      return FILE07Error(crystal, path, Format("the number of atoms of type %s is not a number: [%s]",
-                                               names[i].c_str(), word.c_str()));
-    if (n < 0 || n > nAtomSites)
-      return FILE07Error(crystal, path, Format("the number of atoms of type %s [%lld] is not between 0 and %d",
-                                               names[i].c_str(), n, nAtomSites));
-    counts[i] = static_cast<int>(n);
-    sum += n;
+  CFILE07Types types;
+  error = ReadFILE07Types(in, nAtomSites, nAtomTypes, types);
+  if (error.empty()) {
+    StoreFILE07Types(types, crystal);
+    error = ReadFILE07Cell(in, crystal);
   }
-  words.SkipRestOfLine();
-  if (sum != nAtomSites)
-    return FILE07Error(crystal, path,
-                       Format("the atoms of the types add up to %lld, not to nAtomSites [%d]", sum, nAtomSites));
-  for (int i = 0; i < nAtomTypes; ++i) {
-    CAtomType& type = crystal.AtomTypes[i];
-    type = CAtomType();
-    type.Name = names[i];
-    type.Label = names[i];
-    type.AtomicNumber = i + 1;  // types are numbered in file order; the XSF file shows them so
-    type.Charge = 0;
-    crystal.nAtomsInFormula[i] = counts[i];
-  }
-  crystal.nAtomTypes = nAtomTypes;
-
-  // Three lines, then the cell: an unused number and a, b, c in Angstrom.
-  for (int i = 0; i < 3; ++i)
-    if (!in.ReadLine()) return FILE07Error(crystal, path, kEnds);
-  if (!in.ReadLine()) return FILE07Error(crystal, path, kEnds);
-  double unused, a, b, c;
-  if (std::sscanf(in.Line(), "%lg %lg %lg %lg", &unused, &a, &b, &c) < 4)
-    return FILE07Error(crystal, path, "the cell line does not hold four numbers");
-  crystal.SetLatticeParameters(a * 0.1, b * 0.1, c * 0.1, 90.0, 90.0, 90.0);
-  // One more line; an "H-TENSOR" line has three more lines after it.
-  if (!in.ReadLine()) return FILE07Error(crystal, path, kEnds);
-  if (std::strstr(in.Line(), "H-TENSOR"))
-    for (int i = 0; i < 3; ++i)
-      if (!in.ReadLine()) return FILE07Error(crystal, path, kEnds);
-
-  // Atom lines, type by type: fractional x, y, z in columns 54-62, 63-71,
-  // 72-80, folded into the cell. Labels count from 1 within each type.
-  for (int t = 0; t < nAtomTypes; ++t) {
-    for (int j = 0; j < counts[t]; ++j) {
-      if (!in.ReadLine())
-        return FILE07Error(crystal, path, Format("the file ends before its %d atoms", nAtomSites));
-      const char* line = in.Line();
-      double x = FoldToUnitCell(AtoF(Field(line, 53, 9)));
-      double y = FoldToUnitCell(AtoF(Field(line, 62, 9)));
-      double z = FoldToUnitCell(AtoF(Field(line, 71, 9)));
-      // The types are all in place, so the site is added as a record of
-      // type t (adding it by type name would look the type up again, and
-      // two types may carry the same name).
-      CAtomSite site;
-      site.iAtomType = t;
-      site.iAsymSite = crystal.nAtomAsymSites;
-      site.Label = Format("%s%d", names[t].c_str(), j + 1);
-      site.x = x;
-      site.y = y;
-      site.z = z;
-      site.Occupancy = 1.0;
-      crystal.AddAtomAsymSiteRecord(site);
-    }
-  }
+  if (error.empty()) error = ReadFILE07Atoms(in, types, nAtomSites, crystal);
+  if (!error.empty()) return FILE07Error(crystal, path, error);
   in.Close();
   crystal.SpaceGroup.Initialize();
   crystal.CalculateLatticeVectors();
@@ -258,10 +286,10 @@ int CPlimo::ReadFILE07(const std::string& path, CCrystal& crystal) {
   return 1;
 }
 
-int CPlimo::GetnFrameInFile09(const std::string& path, int nAtomSites) {
+int GetnFrameInFile09(const std::string& path, int nAtomSites) {
   LineReader in;
   if (!in.Open(path, LineReader::kBinary)) {
-    std::printf("Error in CPlimo::GetnFrameInFile09: Can not read [%s].\n", path.c_str());
+    ReportCanNotRead(path, "Error in CPlimo::GetnFrameInFile09: ");
     return 0;
   }
   int nLines = (nAtomSites - 1) / kAtomsPerLine + 1;
@@ -336,22 +364,185 @@ void CFILE09VReader::ReadRecord(CCrystal& crystal) {
     if (angles[i] == 0) angles[i] = 90.0;
   }
   crystal.Density = field(0);
-  crystal.SetLatticeParameters(field(2) * 0.1, field(3) * 0.1, field(4) * 0.1, angles[0], angles[1], angles[2]);
+  crystal.SetLatticeParameters(field(2) * kNmPerAngstrom, field(3) * kNmPerAngstrom, field(4) * kNmPerAngstrom,
+                               angles[0], angles[1], angles[2]);
   reader_.ReadLine();
   reader_.ReadLine();
   crystal.CalculateLatticeVectors();
 }
 
-int CPlimo::ConvF09p(const std::string& input, const CConversionSettings& settings, const CAveragingRange& range) {
-  // The three structures are large records; they live on the heap.
-  auto current = std::make_unique<CCrystal>();
-  auto initial = std::make_unique<CCrystal>();
-  auto accumulator = std::make_unique<CCrystal>();
-  PrepareStructure(*current, input, settings.Databases);
-  PrepareStructure(*initial, input, settings.Databases);
-  PrepareStructure(*accumulator, input, settings.Databases);
+namespace {
 
-  CFileSet files = GetFileSet(input);
+// The conversion of one run (ConvF09p). FILE07 gives the starting structure;
+// a step is a frame of FILE09P, unwrapped so that every atom takes the
+// shortest way from its last position, with the record of FILE09V. Only the
+// three structures (current, initial, averaged) and one frame of positions
+// are held, however many steps the run has.
+class CF09pConversion final : public CTrajectoryConversion {
+ public:
+  CF09pConversion(const CFileSet& files, const CConversionSettings& settings, const CAveragingRange& range,
+                  CLayout layout)
+      : CTrajectoryConversion(settings, std::move(layout)),
+        files_(files),
+        range_(range),
+        xFactor_(GetxFactor(files.FILE05)),
+        accumulator_(NewConverterCrystal(layout_.CrystalName, settings.Databases)) {}
+
+ private:
+  void ReadStartingStructure(CCrystal& crystal) override { ReadFILE07(files_.FILE07, crystal); }
+  int CountSteps() override { return GetnFrameInFile09(files_.FILE09P, crystal_->nAtomSites); }
+  void PrintPlan(const CXSFTrajectory& frames) override;
+  bool OpenSteps() override;
+  int ReadNextStep(CCrystal& crystal) override;
+  void WriteResults() override;
+
+  void TakePositions(CCrystal& crystal) const;
+  void AddToAverage(const CCrystal& crystal);
+  void WriteAveragedStructure();
+
+  const CFileSet files_;
+  const CAveragingRange range_;
+  const double xFactor_;
+  // The steps averaged, settled with the plan.
+  int iAvrFirstStep_ = 0, iAvrLastStep_ = 0;
+  CFILE09PReader file09P_;
+  CFILE09VReader file09V_;
+  std::vector<double> xyz_;
+  int iStep_ = 0;  // the step being read
+  // The sums of the averaged steps' cells and positions.
+  std::unique_ptr<CCrystal> accumulator_;
+  int avrCount_ = 0;
+};
+
+// The plan with the scale of FILE09P and the steps of the averaged
+// structure, which the plan's number of steps settles.
+void CF09pConversion::PrintPlan(const CXSFTrajectory& frames) {
+  iAvrFirstStep_ = range_.iAvrFirstStep > 0 ? range_.iAvrFirstStep : 1;
+  iAvrLastStep_ = range_.iAvrLastStep > 0 ? range_.iAvrLastStep : frames.nStep;
+  std::printf("nAtomSites: %d  nAtomType: %d\n", crystal_->nAtomSites, crystal_->nAtomTypes);
+  std::printf("nStep: %d\n", frames.nStep);
+  std::printf("xFactor: %lg\n", xFactor_);
+  std::printf("nOutputInterval: %d\n", frames.nOutputInterval);
+  std::printf("nOutput: %d\n", frames.nOutput);
+  std::printf("For averaged crystal structure: use steps in %d - %d\n", iAvrFirstStep_, iAvrLastStep_);
+}
+
+bool CF09pConversion::OpenSteps() {
+  if (!file09P_.Open(files_.FILE09P)) {
+    ReportCanNotRead(files_.FILE09P);
+    return false;
+  }
+  if (!file09V_.Open(files_.FILE09V)) {
+    ReportCanNotRead(files_.FILE09V);
+    return false;
+  }
+  return true;
+}
+
+int CF09pConversion::ReadNextStep(CCrystal& crystal) {
+  // A frame cut short ends the steps; the structure keeps the last complete
+  // step.
+  if (!file09P_.ReadFrame(crystal.nAtomAsymSites, xFactor_, xyz_)) return 0;
+  TakePositions(crystal);
+  crystal.CopyAsymSitesToSites();
+  file09V_.ReadRecord(crystal);
+  AddToAverage(crystal);
+  ++iStep_;
+  return 1;
+}
+
+// The frame's positions; after the first step unwrapped: each atom takes
+// the shortest way from its last position.
+void CF09pConversion::TakePositions(CCrystal& crystal) const {
+  for (int i = 0; i < crystal.nAtomAsymSites; ++i) {
+    CAtomSite& site = crystal.AtomAsymSites[i];
+    double* p[3] = {&site.x, &site.y, &site.z};
+    for (int k = 0; k < 3; ++k) {
+      double value = xyz_[3 * static_cast<size_t>(i) + k];
+      if (iStep_ > 0) {
+        double d = FoldToUnitCell(value - *p[k]);
+        if (d > 0.5) d -= 1.0;
+        value = *p[k] + d;
+      }
+      *p[k] = value;
+    }
+    site.Occupancy = 1.0;
+    site.Force[0] = site.Force[1] = site.Force[2] = 0;
+  }
+}
+
+// The first step sets up the sums (types and sites of the structure, cell
+// and positions 0); a step in the averaging range adds its cell and
+// positions.
+void CF09pConversion::AddToAverage(const CCrystal& crystal) {
+  CCrystal& sum = *accumulator_;
+  if (iStep_ == 0) {
+    sum.Copy(crystal);
+    for (int i = 0; i < sum.nAtomAsymSites; ++i) {
+      CAtomSite& site = sum.AtomAsymSites[i];
+      site.x = site.y = site.z = 0;
+    }
+    sum.SetLatticeParameters(0, 0, 0, 0, 0, 0);
+  }
+  if (iStep_ < iAvrFirstStep_ || iStep_ > iAvrLastStep_) return;
+  const int nTypes = std::min(crystal.nAtomTypes, sum.nMaxAtomTypes);
+  for (int i = 0; i < nTypes; ++i) sum.AtomTypes[i] = crystal.AtomTypes[i];
+  sum.nAtomTypes = nTypes;
+  const int nSites = std::min(crystal.nAtomAsymSites, sum.nAtomAsymSites);
+  for (int i = 0; i < nSites; ++i) {
+    const CAtomSite& from = crystal.AtomAsymSites[i];
+    CAtomSite& to = sum.AtomAsymSites[i];
+    to.x += from.x;
+    to.y += from.y;
+    to.z += from.z;
+  }
+  sum.a += crystal.a;
+  sum.b += crystal.b;
+  sum.c += crystal.c;
+  sum.alpha += crystal.alpha;
+  sum.beta += crystal.beta;
+  sum.gamma += crystal.gamma;
+  ++avrCount_;
+}
+
+// The CIF files of the initial, final and averaged structures, and on
+// request the RDFs of the final structure (named as an initial one) and of
+// the averaged structure.
+void CF09pConversion::WriteResults() {
+  std::printf("CIFHeader: %s\n", files_.CIFStem.c_str());
+  std::printf("\n");
+  WriteInitialAndFinalCIF();
+  std::printf("AvrCount: %d\n", avrCount_);
+  if (avrCount_ > 0) WriteAveragedStructure();
+  if (settings_.RDF.bCalculate) {
+    CalculateRDFOf("final", *crystal_, 0);
+    if (avrCount_ > 0) CalculateRDFOf("averaged", *accumulator_, 2);
+  }
+}
+
+// The sums divided by the number of steps averaged, with the final
+// structure's formula.
+void CF09pConversion::WriteAveragedStructure() {
+  CCrystal& avr = *accumulator_;
+  for (int i = 0; i < avr.nAtomAsymSites; ++i) {
+    CAtomSite& site = avr.AtomAsymSites[i];
+    site.x /= avrCount_;
+    site.y /= avrCount_;
+    site.z /= avrCount_;
+  }
+  avr.SetLatticeParameters(avr.a / avrCount_, avr.b / avrCount_, avr.c / avrCount_, avr.alpha / avrCount_,
+                           avr.beta / avrCount_, avr.gamma / avrCount_);
+  avr.FormulaSum = crystal_->FormulaSum;
+  avr.CalculateLatticeVectors();
+  avr.CopyAsymSitesToSites();
+  avr.CalculateDensity();
+  WriteStructureCIF("averaged", avr, files_.CIFStem + "-averaged.cif");
+}
+
+}  // namespace
+
+int ConvF09p(const std::string& input, const CConversionSettings& settings, const CAveragingRange& range) {
+  const CFileSet files = GetFileSet(input);
   std::printf("\n");
   std::printf("Input file  : %s\n", input.c_str());
   std::printf("FILE05 file : %s\n", files.FILE05.c_str());
@@ -360,144 +551,17 @@ int CPlimo::ConvF09p(const std::string& input, const CConversionSettings& settin
   std::printf("FILE09V file: %s\n", files.FILE09V.c_str());
   std::printf("XSF file    : %s\n", files.XSF.c_str());
   std::printf("\n");
-
-  ReadFILE07(files.FILE07, *current);
-
-  int nStep = GetnFrameInFile09(files.FILE09P, current->nAtomSites);
+  CTrajectoryConversion::CLayout layout;
+  layout.Start = CTrajectoryConversion::EStart::kInputFile;
+  layout.CrystalName = input;
+  layout.XSF = files.XSF;
+  layout.CIFStem = files.CIFStem;
   // A positive nLastStep replaces the count, whatever the file holds.
-  CXSFTrajectory frames(settings.Plan, nStep, true);
-  nStep = frames.nStep;
-  double xFactor = GetxFactor(files.FILE05);
-  int iAvrFirstStep = range.iAvrFirstStep;
-  if (iAvrFirstStep <= 0) iAvrFirstStep = 1;
-  int iAvrLastStep = range.iAvrLastStep;
-  if (iAvrLastStep <= 0) iAvrLastStep = nStep;
-  std::printf("nAtomSites: %d  nAtomType: %d\n", current->nAtomSites, current->nAtomTypes);
-  std::printf("nStep: %d\n", nStep);
-  std::printf("xFactor: %lg\n", xFactor);
-  std::printf("nOutputInterval: %d\n", frames.nOutputInterval);
-  std::printf("nOutput: %d\n", frames.nOutput);
-  std::printf("For averaged crystal structure: use steps in %d - %d\n", iAvrFirstStep, iAvrLastStep);
-
-  int AvrCount = 0;
-  {
-    CFILE09PReader file09P;
-    if (!file09P.Open(files.FILE09P)) {
-      std::printf("Can not read [%s].\n", files.FILE09P.c_str());
-      return -1;
-    }
-    CFILE09VReader file09V;
-    if (!file09V.Open(files.FILE09V)) {
-      std::printf("Can not read [%s].\n", files.FILE09V.c_str());
-      return -1;
-    }
-    // The header (ANIMSTEPS nOutput) is written as the file is created, so
-    // a run whose first frame is missing still leaves a well-formed file.
-    if (!frames.Create(files.XSF, true)) {
-      std::printf("Can not write to [%s].\n", files.XSF.c_str());
-      return -1;
-    }
-
-    // Only the three structures and one frame of positions are held,
-    // however many steps the run has.
-    std::vector<double> xyz;
-    for (int step = 0; step < nStep; ++step) {
-      // A frame cut short ends the loop; the structure keeps the last
-      // complete step.
-      if (!file09P.ReadFrame(current->nAtomAsymSites, xFactor, xyz)) break;
-      for (int i = 0; i < current->nAtomAsymSites; ++i) {
-        CAtomSite& site = current->AtomAsymSites[i];
-        double* p[3] = {&site.x, &site.y, &site.z};
-        for (int k = 0; k < 3; ++k) {
-          double value = xyz[3 * static_cast<size_t>(i) + k];
-          if (step > 0) {
-            // Unwrapped: the atom takes the shortest way from its last position.
-            double d = FoldToUnitCell(value - *p[k]);
-            if (d > 0.5) d -= 1.0;
-            value = *p[k] + d;
-          }
-          *p[k] = value;
-        }
-        site.Occupancy = 1.0;
-        site.Force[0] = site.Force[1] = site.Force[2] = 0;
-      }
-      current->CopyAsymSitesToSites();
-      file09V.ReadRecord(*current);
-
-      if (step == 0) initial->Copy(*current);
-      frames.WriteStep(step, *current);
-      if (step == 0) {
-        accumulator->Copy(*current);
-        for (int i = 0; i < accumulator->nAtomAsymSites; ++i) {
-          CAtomSite& site = accumulator->AtomAsymSites[i];
-          site.x = site.y = site.z = 0;
-        }
-        accumulator->SetLatticeParameters(0, 0, 0, 0, 0, 0);
-      }
-      if (iAvrFirstStep <= step && step <= iAvrLastStep) {
-        int nTypes = std::min(current->nAtomTypes, accumulator->nMaxAtomTypes);
-        for (int i = 0; i < nTypes; ++i) accumulator->AtomTypes[i] = current->AtomTypes[i];
-        accumulator->nAtomTypes = nTypes;
-        int nSites = std::min(current->nAtomAsymSites, accumulator->nAtomAsymSites);
-        for (int i = 0; i < nSites; ++i) {
-          const CAtomSite& from = current->AtomAsymSites[i];
-          CAtomSite& to = accumulator->AtomAsymSites[i];
-          to.x += from.x;
-          to.y += from.y;
-          to.z += from.z;
-        }
-        accumulator->a += current->a;
-        accumulator->b += current->b;
-        accumulator->c += current->c;
-        accumulator->alpha += current->alpha;
-        accumulator->beta += current->beta;
-        accumulator->gamma += current->gamma;
-        ++AvrCount;
-      }
-    }
-    frames.Close();
-  }
-
-  std::printf("CIFHeader: %s\n", files.CIFStem.c_str());
-  std::printf("\n");
-  std::string initialCIF = files.CIFStem + "-initial.cif";
-  initial->FormulaSum = current->FormulaSum;
-  std::printf("Make CIFFile of initial structure [%s].\n", initialCIF.c_str());
-  WriteCIF(*initial, initialCIF);
-
-  std::string finalCIF = files.CIFStem + "-final.cif";
-  std::printf("Make CIFFile of final structure [%s].\n", finalCIF.c_str());
-  WriteCIF(*current, finalCIF);
-
-  std::printf("AvrCount: %d\n", AvrCount);
-  if (AvrCount > 0) {
-    for (int i = 0; i < accumulator->nAtomAsymSites; ++i) {
-      CAtomSite& site = accumulator->AtomAsymSites[i];
-      site.x /= AvrCount;
-      site.y /= AvrCount;
-      site.z /= AvrCount;
-    }
-    CCrystal& avr = *accumulator;
-    avr.SetLatticeParameters(avr.a / AvrCount, avr.b / AvrCount, avr.c / AvrCount, avr.alpha / AvrCount,
-                             avr.beta / AvrCount, avr.gamma / AvrCount);
-    avr.FormulaSum = current->FormulaSum;
-    avr.CalculateLatticeVectors();
-    avr.CopyAsymSitesToSites();
-    avr.CalculateDensity();
-    std::string averagedCIF = files.CIFStem + "-averaged.cif";
-    std::printf("Make CIFFile of averaged structure [%s].\n", averagedCIF.c_str());
-    WriteCIF(avr, averagedCIF);
-  }
-
-  if (settings.RDF.bCalculate) {
-    std::printf("Calculate RDF for final structure.\n");
-    CalculateRDF(*current, settings.RDF, 0);
-    if (AvrCount > 0) {
-      std::printf("Calculate RDF for averaged structure.\n");
-      CalculateRDF(*accumulator, settings.RDF, 2);
-    }
-  }
-  return 1;
+  layout.bLastStepReplaces = true;
+  // A run whose first frame is missing still leaves a well-formed file.
+  layout.bHeaderAlways = true;
+  return CF09pConversion(files, settings, range, std::move(layout)).Run();
 }
 
+}  // namespace CPlimo
 }  // namespace quorvel

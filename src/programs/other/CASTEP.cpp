@@ -1,27 +1,23 @@
 #include "programs/other/CASTEP.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <deque>
-#include <future>
-#include <memory>
-#include <system_error>
-#include <thread>
+#include <string>
+#include <utility>
 #include <vector>
 
-#include "analysis/RDF.h"
-#include "system/HandOff.h"
-#include "text/NumberFormat.h"
-#include "system/Platform.h"
-#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CARWriter.h"
-#include "formats/CIFWriter.h"
-#include "formats/XSFWriter.h"
+#include "numerics/Constants.h"
+#include "programs/TrajectoryConversion.h"
+#include "system/Platform.h"
+#include "text/Messages.h"
+#include "text/NumberFormat.h"
 #include "text/OutputScan.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
+namespace CASTEP {
 
 namespace {
 
@@ -34,9 +30,7 @@ struct CAtomRow {
 };
 
 // A step as read from the file, before it is printed and built into the
-// crystal: reading and building are apart so that steps can be read while
-// the steps of the file are still being counted. The rows' storage is kept
-// from one step to the next.
+// crystal. The rows' storage is kept from one step to the next.
 struct CStepText {
   bool bCell = false;  // the step has its cell block
   double length[3] = {0, 0, 0}, angle[3] = {0, 0, 0};
@@ -177,8 +171,8 @@ void BeginStep(const CStepText& step, CCrystal& crystal) {
   crystal.nAtomAsymSites = 0;
   crystal.nAtomSites = 0;
   if (!step.bCell) return;
-  crystal.SetLatticeParameters(0.1 * step.length[0], 0.1 * step.length[1], 0.1 * step.length[2], step.angle[0],
-                               step.angle[1], step.angle[2]);
+  crystal.SetLatticeParameters(kNmPerAngstrom * step.length[0], kNmPerAngstrom * step.length[1],
+                               kNmPerAngstrom * step.length[2], step.angle[0], step.angle[1], step.angle[2]);
   FastPrintf("Lattice parameters: %lg %lg %lg nm  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
              crystal.beta, crystal.gamma);
   crystal.CalculateLatticeVectors();
@@ -219,209 +213,70 @@ int BuildStartingStructure(LineReader& stream, CStepText& first, bool bMore, CCr
   return crystal.CopyAsymSitesToSites();
 }
 
-// The sites that a step of nRows rows leaves in a crystal whose table holds
-// nMaxSites: every row makes one until the table is full.
-int SitesAfter(int nRows, int nMaxSites) { return std::min(nRows, std::max(0, nMaxSites)); }
-
-// The steps after the starting structure, read from the file on a thread of
-// their own while the converter prints and builds the steps before them
-// (reading is half the work), and while the steps are still being counted.
-// Where no thread can be started they are read as they are asked for.
-class CStepReader {
+// The conversion of a run (CASTEPConvOutput). The head of the file gives
+// the starting structure; every step pairs a force block with the cell and
+// atom table after it, and the last force block has none after it. Besides
+// the CIF files the final structure goes to an updated CAR file.
+class COutputConversion final : public CTrajectoryConversion {
  public:
-  // The first step has nFirst atoms; each one after has the sites the one
-  // before leaves in a crystal whose table holds nMaxSites. The reader is
-  // this object's until it is destroyed.
-  CStepReader(LineReader& stream, int nFirst, int nMaxSites)
-      : stream_(stream),
-        n_(nFirst),
-        nMaxSites_(nMaxSites),
-        steps_(kBatchSteps, std::min<size_t>(kMaxStepsAhead, kMaxRowsAhead / std::max(nFirst, 1))) {
-    try {
-      thread_ = std::thread(&CStepReader::Run, this);
-    } catch (const std::system_error&) {
-    }
-  }
-  ~CStepReader() {
-    steps_.Stop();
-    if (thread_.joinable()) thread_.join();
-  }
-  CStepReader(const CStepReader&) = delete;
-  CStepReader& operator=(const CStepReader&) = delete;
-
-  // The next step: an empty one once the file holds no more. It stays valid
-  // until the next call.
-  const CStepText& Next() {
-    if (!thread_.joinable()) {
-      ReadNext(current_);
-      return current_;
-    }
-    if (bCurrent_) steps_.GiveBack(std::move(current_));
-    bCurrent_ = false;
-    if (taken_.empty() && !steps_.Take(taken_)) {
-      current_ = CStepText();
-      return current_;
-    }
-    current_ = std::move(taken_.front());
-    taken_.pop_front();
-    bCurrent_ = true;
-    return current_;
-  }
+  COutputConversion(const std::string& castepPath, const std::string& carPath, const CConversionSettings& settings,
+                    CLayout layout)
+      : CTrajectoryConversion(settings, std::move(layout)), castepPath_(castepPath), carPath_(carPath) {}
 
  private:
-  // The reading thread wakes the converter for a few steps at a time and
-  // reads ahead at most as many steps as hold kMaxRowsAhead atoms.
-  static constexpr size_t kBatchSteps = 2;
-  static constexpr size_t kMaxStepsAhead = 64;
-  static constexpr int kMaxRowsAhead = 1 << 15;
-
-  bool ReadNext(CStepText& step) {
-    const bool bFound = ReadStepText(stream_, n_, step);
-    n_ = SitesAfter(step.nRows, nMaxSites_);
-    return bFound;
+  // The steps are counted before any is printed: one pass counts the force
+  // blocks, a second one reads the structures.
+  int CountSteps() override {
+    if (!castep_.Open(castepPath_)) return 0;
+    const int nForceBlocks = CountLinesContaining(castep_, "** Forces **");
+    castep_.Rewind();
+    return nForceBlocks - 1;
+  }
+  bool OpenSteps() override {
+    if (castep_.IsOpen()) return true;
+    ReportCanNotRead(castepPath_);
+    return false;
+  }
+  void ReadStartingStructure(CCrystal& crystal) override {
+    const bool bMore = ReadStartingText(castep_, kTableRowsAtOnce, step_);
+    BuildStartingStructure(castep_, step_, bMore, crystal);
+  }
+  // The step has as many atoms as the one before.
+  int ReadNextStep(CCrystal& crystal) override {
+    ReadStepText(castep_, crystal.nAtomAsymSites, step_);
+    BuildStep(step_, crystal);
+    return 1;
+  }
+  void WriteMoreFiles() override {
+    if (crystal_->nAtomAsymSites == 0) return;
+    std::printf("Create update CAR file: %s\n", carPath_.c_str());
+    WriteCAR(carPath_, *crystal_);
   }
 
-  void Run() {
-    for (;;) {
-      CStepText step = steps_.Spare();
-      if (!ReadNext(step) || !steps_.Push(std::move(step))) break;
-    }
-    steps_.Finish();
-  }
-
-  LineReader& stream_;
-  int n_;
-  const int nMaxSites_;
-  CHandOff<CStepText> steps_;
-  std::deque<CStepText> taken_;
-  CStepText current_;
-  bool bCurrent_ = false;
-  std::thread thread_;
+  const std::string castepPath_, carPath_;
+  LineReader castep_;
+  CStepText step_;  // the step being read
 };
 
 }  // namespace
-
-namespace CASTEP {
-
-int ReadStartingStructure(LineReader& stream, CCrystal& crystal) {
-  CStepText step;
-  const bool bMore = ReadStartingText(stream, kTableRowsAtOnce, step);
-  return BuildStartingStructure(stream, step, bMore, crystal);
-}
-
-int ReadNextCrystalStructureFromOutput(LineReader& stream, CCrystal& crystal) {
-  // The step has as many atoms as the one before.
-  CStepText step;
-  ReadStepText(stream, crystal.nAtomAsymSites, step);
-  BuildStep(step, crystal);
-  return 1;
-}
-
 }  // namespace CASTEP
 
 int CASTEPConvOutput(const std::string& argument, const CConversionSettings& settings) {
   const std::string base = CutAtLastDot(argument);
-  std::string castepPath = base + ".castep";
-  std::string xsfPath = argument;
-  ReplaceExtension(xsfPath, "xsf");
-  std::string initialCifPath = base + "-initial.cif";
-  std::string finalCifPath = base + "-final.cif";
-  std::string carPath = base + ".car.new";
+  const std::string castepPath = base + ".castep";
+  CTrajectoryConversion::CLayout layout;
+  layout.Start = CTrajectoryConversion::EStart::kHeadOfLog;
+  layout.CrystalName = castepPath;
+  layout.XSF = argument;
+  ReplaceExtension(layout.XSF, "xsf");
+  layout.CIFStem = base;
+  // A run may leave no structure at all (a file without a cell block).
+  layout.bSkipEmptyStructures = true;
 
   std::printf("\n");
   std::printf("CASTEP file : %s\n", castepPath.c_str());
-  std::printf("XSF file    : %s\n", xsfPath.c_str());
-
-  auto crystal = std::make_unique<CCrystal>();
-  auto initial = std::make_unique<CCrystal>();
-  crystal->Name = castepPath;
-  crystal->Databases = settings.Databases;
-  crystal->SpaceGroup.Initialize();
-  crystal->AllocateAtomTypes(CCrystal::kConverterAtomTypes);
-  crystal->AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
-  crystal->AllocateAtomSites(CCrystal::kConverterAtomSites);
-
-  LineReader castep;
-  if (!castep.Open(castepPath)) {
-    std::printf("Can not read [%s].\n", castepPath.c_str());
-    return -1;
-  }
-  // The steps are counted before any is printed: every step pairs a force
-  // block with the cell and atom table after it, and the last force block
-  // has none after it. The count reads the whole file on a thread of its
-  // own; meanwhile the starting structure is read here and the steps after
-  // it by the step reader (nothing is printed yet). A starting table too
-  // long to be held is read on after the count, and the step reader starts
-  // after it.
-  std::future<int> forceBlocks = CountLinesContainingAsync(castepPath, "** Forces **");
-  CStepText start;
-  const bool bStartGoesOn = ReadStartingText(castep, kTableRowsAtOnce, start);
-  std::unique_ptr<CStepReader> steps;
-  const int nMaxSites = crystal->nMaxAtomAsymSites;
-  if (!bStartGoesOn) steps = std::make_unique<CStepReader>(castep, SitesAfter(start.nRows, nMaxSites), nMaxSites);
-  CXSFTrajectory frames(settings.Plan, forceBlocks.get() - 1, false);
-  const int nStep = frames.nStep;
-
-  // The header announces the frames and comes with the first step: a run
-  // without steps leaves the file empty.
-  if (!frames.Create(xsfPath)) {
-    std::printf("Can not write to [%s].\n", xsfPath.c_str());
-    return -1;
-  }
-
-  BuildStartingStructure(castep, start, bStartGoesOn, *crystal);
-  initial->Copy(*crystal);
-  if (!steps) steps = std::make_unique<CStepReader>(castep, crystal->nAtomAsymSites, nMaxSites);
-
-  frames.PrintPlan(*crystal);
-
-  for (int i = 0; i < nStep; ++i) {
-    BuildStep(steps->Next(), *crystal);
-    frames.WriteStep(i, *crystal);
-  }
-  steps.reset();  // the reading thread ends before the file is closed
-  castep.Close();
-  frames.Close();
-  std::printf("\n");
-
-  if (initial->nAtomAsymSites == 0) {
-    std::printf("  **No data for initial structure.\n");
-    std::printf("    Skipped.\n");
-  } else {
-    std::printf("Make CIFFile of initial structure [%s].\n", initialCifPath.c_str());
-    if (!crystal->FormulaSum.empty()) initial->FormulaSum = crystal->FormulaSum;
-    WriteCIF(*initial, initialCifPath);
-  }
-
-  if (crystal->nAtomAsymSites == 0) {
-    std::printf("  **No data for final structure.\n");
-    std::printf("    Skipped.\n");
-  } else {
-    std::printf("Make CIFFile of final structure [%s].\n", finalCifPath.c_str());
-    WriteCIF(*crystal, finalCifPath);
-    std::printf("Create update CAR file: %s\n", carPath.c_str());
-    WriteCAR(carPath, *crystal);
-  }
-
-  if (settings.RDF.bCalculate) {
-    // The final structure's tables are named "-Final-" so that they do not
-    // replace those of the starting structure.
-    std::printf("Calculate RDF for initial structure.\n");
-    if (initial->nAtomAsymSites == 0) {
-      std::printf("  **No data for initial structure.\n");
-      std::printf("    Skipped.\n");
-    } else {
-      CalculateRDF(*initial, settings.RDF, 0);
-    }
-    std::printf("Calculate RDF for final structure.\n");
-    if (crystal->nAtomAsymSites == 0) {
-      std::printf("  **No data for final structure.\n");
-      std::printf("    Skipped.\n");
-    } else {
-      CalculateRDF(*crystal, settings.RDF, 1);
-    }
-  }
-  return 1;
+  std::printf("XSF file    : %s\n", layout.XSF.c_str());
+  return CASTEP::COutputConversion(castepPath, base + ".car.new", settings, std::move(layout)).Run();
 }
 
 }  // namespace quorvel

@@ -1,20 +1,24 @@
 #include "programs/other/PWScf.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
-#include "analysis/RDF.h"
-#include "system/Platform.h"
-#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
-#include "formats/CIFWriter.h"
-#include "formats/XSFWriter.h"
 #include "numerics/Constants.h"
+#include "programs/TrajectoryConversion.h"
+#include "system/Platform.h"
+#include "text/LineReader.h"
+#include "text/Messages.h"
 #include "text/OutputScan.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
+namespace CPWScf {
 
 namespace {
 
@@ -38,11 +42,11 @@ void ReadCellLine(const char* line, CCrystal& crystal) {
   else if (ValueAfter(line, "cosAB = ", v))
     crystal.gamma = std::acos(v) * kRadToDeg;
   else if (ValueAfter(line, "A = ", v))
-    crystal.a = v * 0.1;
+    crystal.a = v * kNmPerAngstrom;
   else if (ValueAfter(line, "B = ", v))
-    crystal.b = v * 0.1;
+    crystal.b = v * kNmPerAngstrom;
   else if (ValueAfter(line, "C = ", v))
-    crystal.c = v * 0.1;
+    crystal.c = v * kNmPerAngstrom;
 }
 
 // A position line "species x y z". Lines without a species name (blank lines
@@ -59,7 +63,7 @@ bool ScanPositionLine(const char* line, std::string& species, double xyz[3]) {
 
 }  // namespace
 
-int CPWScf::ReadInpFile(const std::string& path, CCrystal& crystal) {
+int ReadInpFile(const std::string& path, CCrystal& crystal) {
   LineReader reader;
   if (!reader.Open(path)) {
     std::printf("Error: Can not read [%s]\n", path.c_str());
@@ -106,41 +110,7 @@ int CPWScf::ReadInpFile(const std::string& path, CCrystal& crystal) {
   return 1;
 }
 
-int CPWScf::ReadNextStep(LineReader& reader, CCrystal& crystal, int nAtoms, std::vector<double>& forces) {
-  crystal.nAtomAsymSites = 0;
-  crystal.nAtomSites = 0;
-  if (nAtoms < 0) nAtoms = 0;
-  // A force line without "force =", or one cut short, leaves 0 for what it
-  // does not give.
-  forces.assign(3 * static_cast<size_t>(nAtoms), 0.0);
-  if (ReadUntilContaining(reader, "Forces acting on atoms")) {
-    reader.ReadLine();  // the empty line under the title
-    for (int k = 0; k < nAtoms && reader.ReadLine(); ++k) {
-      const char* p = std::strstr(reader.Line(), "force =");
-      if (!p) continue;
-      p += 7;
-      ScanDoubles(p, &forces[3 * static_cast<size_t>(k)], 3);
-    }
-  }
-
-  // The block's title may be written in either letter case.
-  bool found = false;
-  while (!found && reader.ReadLine()) found = StartsWithNoCase(reader.Line(), "ATOMIC_POSITIONS");
-  if (found) {
-    // A file that ends inside the block (a run cut short) gives the atoms
-    // read so far.
-    std::string species;
-    double xyz[3];
-    for (int k = 0; k < nAtoms && reader.ReadLine(); ++k) {
-      if (!ScanPositionLine(reader.Line(), species, xyz)) continue;
-      const double* f = &forces[3 * static_cast<size_t>(k)];
-      crystal.AddAtomAsymSite("", species, 1.0, xyz[0], xyz[1], xyz[2], f[0], f[1], f[2]);
-    }
-  }
-  return crystal.CopyAsymSitesToSites();
-}
-
-int CPWScf::UpdateInpFile(const std::string& inputPath, const std::string& updatedPath, const CCrystal& crystal) {
+int UpdateInpFile(const std::string& inputPath, const std::string& updatedPath, const CCrystal& crystal) {
   LineReader in;
   FilePtr out;
   if (!OpenForUpdate(in, inputPath, out, updatedPath, "w", "Error in CPWScf::UpdateInpFile: ")) return -1;
@@ -149,11 +119,11 @@ int CPWScf::UpdateInpFile(const std::string& inputPath, const std::string& updat
   while (in.ReadLine()) {
     const char* line = in.Line();
     if (std::strstr(line, " A = ")) {
-      std::fprintf(f, "    A =  %14.10f,\n", crystal.a * 10.0);
+      std::fprintf(f, "    A =  %14.10f,\n", crystal.a * kAngstromPerNm);
     } else if (std::strstr(line, " B = ")) {
-      std::fprintf(f, "    B =  %14.10f,\n", crystal.b * 10.0);
+      std::fprintf(f, "    B =  %14.10f,\n", crystal.b * kAngstromPerNm);
     } else if (std::strstr(line, " C = ")) {
-      std::fprintf(f, "    C =  %14.10f,\n", crystal.c * 10.0);
+      std::fprintf(f, "    C =  %14.10f,\n", crystal.c * kAngstromPerNm);
     } else if (std::strstr(line, "cosAB = ")) {
       std::fprintf(f, "    cosAB = %14.10f ,\n", std::cos(crystal.gamma * kDegToRad) + 1.0e-15);
     } else if (std::strstr(line, "cosAC = ")) {
@@ -176,93 +146,111 @@ int CPWScf::UpdateInpFile(const std::string& inputPath, const std::string& updat
   return 1;
 }
 
+namespace {
+
+// The conversion of a run (PWScfConvOutput). The input file gives the
+// starting structure; a step is a force block of the output file with the
+// ATOMIC_POSITIONS block after it, each listing the atoms of the input file.
+class COutputConversion final : public CTrajectoryConversion {
+ public:
+  COutputConversion(const std::string& outputPath, const std::string& inputPath, const CConversionSettings& settings,
+                    CLayout layout)
+      : CTrajectoryConversion(settings, std::move(layout)), outputPath_(outputPath), inputPath_(inputPath) {}
+
+ private:
+  void ReadStartingStructure(CCrystal& crystal) override {
+    // Without an input file the run goes on with an empty crystal.
+    ReadInpFile(inputPath_, crystal);
+    nAtoms_ = std::max(crystal.nAtomAsymSites, 0);
+  }
+  // One pass counts the steps, a second one reads them.
+  int CountSteps() override {
+    return output_.Open(outputPath_) ? CountLinesContaining(output_, "ATOMIC_POSITIONS") : 0;
+  }
+  bool OpenSteps() override;
+  int ReadNextStep(CCrystal& crystal) override;
+  void WriteMoreFiles() override {
+    const std::string updatedPath = inputPath_ + ".new";
+    std::printf("Create update INP file: %s\n", updatedPath.c_str());
+    UpdateInpFile(inputPath_, updatedPath, *crystal_);
+  }
+
+  const std::string outputPath_, inputPath_;
+  LineReader output_;
+  int nAtoms_ = 0;
+  std::vector<double> forces_;  // of the step being read, kept across steps
+};
+
+bool COutputConversion::OpenSteps() {
+  if (!output_.IsOpen()) {
+    ReportCanNotRead(outputPath_);
+    return false;
+  }
+  output_.Rewind();
+  // An output file whose own extension is xsf would be replaced by the XSF
+  // file while it is being read.
+  if (layout_.XSF == outputPath_) {
+    std::printf("Error in PWScfConvOutput: The XSF file [%s] would replace the output file.\n", layout_.XSF.c_str());
+    return false;
+  }
+  return true;
+}
+
+// The forces of the next "Forces acting on atoms" block and the positions of
+// the ATOMIC_POSITIONS block after it, nAtoms lines each; the step's atoms
+// replace the crystal's sites. A step cut short keeps the atoms read.
+int COutputConversion::ReadNextStep(CCrystal& crystal) {
+  crystal.nAtomAsymSites = 0;
+  crystal.nAtomSites = 0;
+  // A force line without "force =", or one cut short, leaves 0 for what it
+  // does not give.
+  forces_.assign(3 * static_cast<size_t>(nAtoms_), 0.0);
+  if (ReadUntilContaining(output_, "Forces acting on atoms")) {
+    output_.ReadLine();  // the empty line under the title
+    for (int k = 0; k < nAtoms_ && output_.ReadLine(); ++k) {
+      const char* p = std::strstr(output_.Line(), "force =");
+      if (!p) continue;
+      p += 7;
+      ScanDoubles(p, &forces_[3 * static_cast<size_t>(k)], 3);
+    }
+  }
+
+  // The block's title may be written in either letter case.
+  bool found = false;
+  while (!found && output_.ReadLine()) found = StartsWithNoCase(output_.Line(), "ATOMIC_POSITIONS");
+  if (found) {
+    // A file that ends inside the block (a run cut short) gives the atoms
+    // read so far.
+    std::string species;
+    double xyz[3];
+    for (int k = 0; k < nAtoms_ && output_.ReadLine(); ++k) {
+      if (!ScanPositionLine(output_.Line(), species, xyz)) continue;
+      const double* f = &forces_[3 * static_cast<size_t>(k)];
+      crystal.AddAtomAsymSite("", species, 1.0, xyz[0], xyz[1], xyz[2], f[0], f[1], f[2]);
+    }
+  }
+  crystal.CopyAsymSitesToSites();
+  return 1;
+}
+
+}  // namespace
+}  // namespace CPWScf
+
 int PWScfConvOutput(const std::string& argument, const CConversionSettings& settings) {
   const std::string base = CutAtLastDot(argument);
-  std::string inputPath = base + ".inp";
-  std::string xsfPath = argument;
-  ReplaceExtension(xsfPath, "xsf");
-  std::string initialCifPath = base + "-initial.cif";
-  std::string finalCifPath = base + "-final.cif";
-  std::string updatedPath = inputPath + ".new";
+  CTrajectoryConversion::CLayout layout;
+  layout.Start = CTrajectoryConversion::EStart::kInputFile;
+  layout.CrystalName = argument;
+  layout.XSF = argument;
+  ReplaceExtension(layout.XSF, "xsf");
+  layout.CIFStem = base;
+  const std::string inputPath = base + ".inp";
 
   std::printf("\n");
   std::printf("Input file  : %s\n", inputPath.c_str());
   std::printf("Output file : %s\n", argument.c_str());
-  std::printf("XSF file    : %s\n", xsfPath.c_str());
-
-  auto crystal = std::make_unique<CCrystal>();
-  auto initial = std::make_unique<CCrystal>();
-  for (CCrystal* c : {crystal.get(), initial.get()}) {
-    c->Name = argument;
-    c->SpaceGroup.Initialize();
-    c->Databases = settings.Databases;
-  }
-  crystal->AllocateAtomTypes(CCrystal::kConverterAtomTypes);
-  crystal->AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
-  crystal->AllocateAtomSites(CCrystal::kConverterAtomSites);
-  // Without an input file the run goes on with an empty crystal.
-  CPWScf::ReadInpFile(inputPath, *crystal);
-  initial->AllocateAtomTypes(CCrystal::kConverterAtomTypes);
-  initial->AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
-  initial->AllocateAtomSites(CCrystal::kConverterAtomSites);
-
-  // One pass counts the steps, a second one reads them.
-  LineReader output;
-  int nStep = 0;
-  if (output.Open(argument)) nStep = CountLinesContaining(output, "ATOMIC_POSITIONS");
-  CXSFTrajectory frames(settings.Plan, nStep, false);
-  nStep = frames.nStep;
-
-  frames.PrintPlan(*crystal);
-
-  if (!output.IsOpen()) {
-    std::printf("Can not read [%s].\n", argument.c_str());
-    return -1;
-  }
-  output.Rewind();
-  // An output file whose own extension is xsf would be replaced by the XSF
-  // file while it is being read.
-  if (xsfPath == argument) {
-    std::printf("Error in PWScfConvOutput: The XSF file [%s] would replace the output file.\n", xsfPath.c_str());
-    return -1;
-  }
-  // The header announces the frames and comes with the first step: a run
-  // without steps leaves the file empty.
-  if (!frames.Create(xsfPath)) {
-    std::printf("Can not write to [%s].\n", xsfPath.c_str());
-    return -1;
-  }
-
-  // Every step lists the atoms of the input file.
-  const int nAtoms = crystal->nAtomAsymSites;
-  std::vector<double> forces;
-  for (int i = 0; i < nStep; ++i) {
-    CPWScf::ReadNextStep(output, *crystal, nAtoms, forces);
-    if (i == 0) initial->Copy(*crystal);
-    frames.WriteStep(i, *crystal);
-  }
-  output.Close();
-  frames.Close();
-  std::printf("\n");
-
-  std::printf("Make CIFFile of initial structure [%s].\n", initialCifPath.c_str());
-  initial->FormulaSum = crystal->FormulaSum;
-  WriteCIF(*initial, initialCifPath);
-  std::printf("Make CIFFile of final structure [%s].\n", finalCifPath.c_str());
-  WriteCIF(*crystal, finalCifPath);
-
-  std::printf("Create update INP file: %s\n", updatedPath.c_str());
-  CPWScf::UpdateInpFile(inputPath, updatedPath, *crystal);
-
-  if (settings.RDF.bCalculate) {
-    // The final structure's tables are named "-Final-" so that they do not
-    // replace those of the initial structure.
-    std::printf("Calculate RDF for initial structure.\n");
-    CalculateRDF(*initial, settings.RDF, 0);
-    std::printf("Calculate RDF for final structure.\n");
-    CalculateRDF(*crystal, settings.RDF, 1);
-  }
-  return 1;
+  std::printf("XSF file    : %s\n", layout.XSF.c_str());
+  return CPWScf::COutputConversion(argument, inputPath, settings, std::move(layout)).Run();
 }
 
 }  // namespace quorvel

@@ -5,14 +5,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 
-#include "text/NumberFormat.h"
-#include "text/LineReader.h"
-#include "text/NumberScan.h"
-#include "system/Platform.h"
-#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
-#include "numerics/MyVector.h"
+#include "numerics/CellInverse.h"
+#include "numerics/Constants.h"
+#include "system/Platform.h"
+#include "text/LineReader.h"
+#include "text/Messages.h"
+#include "text/NumberFormat.h"
+#include "text/NumberScan.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 namespace CVASP {
@@ -43,7 +47,7 @@ void ToUpperInPlace(char* text) {
 void ReadPOTCARFile(const std::string& path, CCrystal& crystal) {
   LineReader potcar;
   if (!potcar.Open(path)) {
-    std::printf("Error in CVASP::ReadPOTCARFile: Can not read [%s].\n", path.c_str());
+    ReportCanNotRead(path, "Error in CVASP::ReadPOTCARFile: ");
     return;
   }
   while (potcar.ReadLine()) {
@@ -109,42 +113,16 @@ bool IsPositionTableHeading(const char* line) {
   return std::strstr(line, "POSITION") != nullptr && std::strstr(line, "TOTAL-FORCE") != nullptr;
 }
 
-}  // namespace
-
-std::string RunDirectory(const std::string& argument) {
-  size_t sep = FindLastSeparator(argument);
-  return sep == std::string::npos ? argument : argument.substr(0, sep);
-}
-
-int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
-  std::printf("ReadPOSCARFile:\n");
-  crystal.Initialize();
-  crystal.SpaceGroup.Initialize();
-  crystal.AllocateAtomTypes(CCrystal::kConverterAtomTypes);
-  crystal.AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
-  crystal.AllocateAtomSites(CCrystal::kConverterAtomSites);
-
-  // POTCAR lies beside the structure file (in the current directory when the
-  // path names no directory).
-  const size_t sep = FindLastSeparator(path);
-  std::string potcarPath;
-  JoinPath(potcarPath, sep == std::string::npos ? std::string() : path.substr(0, sep), "POTCAR");
-  ReadPOTCARFile(potcarPath, crystal);
-
-  LineReader file;
-  if (!file.Open(path)) {
-    std::printf("Error: Can not read [%s]\n", path.c_str());
-    return -1;
-  }
-
-  // Title, scale and the three lattice vectors. The scale is a plain factor
-  // whatever its sign; Angstrom become nm.
+// Title, scale and the three lattice vectors. The scale is a plain factor
+// whatever its sign; Angstrom become nm. Returns the factor from the file's
+// Cartesian positions to nm.
+double ReadPOSCARCell(LineReader& file, CCrystal& crystal) {
   file.ReadLine();
   Trim(file.Line());
   crystal.Name = file.Line();
   crystal.ChemicalName = file.Line();
   file.ReadLine();
-  const double scale = AtoF(file.Line()) * 0.1;
+  const double scale = AtoF(file.Line()) * kNmPerAngstrom;
   double vectors[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
   for (auto& v : vectors) {
     file.ReadLine();
@@ -154,18 +132,20 @@ int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
   StoreLatticeFromVectors(crystal, vectors);
   std::printf("  Lattice parameters: %lg nm %lg nm %lg nm   %lg %lg %lg\n", crystal.a, crystal.b, crystal.c,
               crystal.alpha, crystal.beta, crystal.gamma);
-  std::printf("nAtomTypes: %d\n", crystal.nAtomTypes);
+  return scale;
+}
 
-  // A sixth line of anything but blanks and digits is the element line of the
-  // VASP 5 form; its symbols are not used, the names come from POTCAR.
+// The counts, one per POTCAR dataset, after the element line of the VASP 5
+// form: a sixth line of anything but blanks and digits, whose symbols are
+// not used (the names come from POTCAR). A count that is missing, not a
+// number or negative is reported and taken as 0, as are the counts after it.
+void ReadPOSCARCounts(LineReader& file, const std::string& path, CCrystal& crystal) {
   file.ReadLine();
   bool bElementLine = false;
   for (const char* p = file.Line(); *p; ++p)
     if (!(*p == ' ' || IsDigit(*p) || *p == '\r' || *p == '\n')) bElementLine = true;
   if (bElementLine) file.ReadLine();
 
-  // Counts, one per POTCAR dataset. A count that is missing, not a number or
-  // negative is reported and taken as 0, as are the counts after it.
   CCountScanner counts(file, file.Line());
   bool bCountsGood = true;
   for (int i = 0; i < crystal.nAtomTypes; ++i) {
@@ -185,30 +165,35 @@ int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
   if (bCountsGood && crystal.nAtomTypes > 0 && counts.NumberFollowsOnLine())
     std::printf("Error in CVASP::ReadPOSCARFile: [%s] gives more atom counts than POTCAR has datasets (%d).\n",
                 path.c_str(), crystal.nAtomTypes);
+}
 
-  // The rest of the counts line is dropped; an optional selective-dynamics
-  // line; then the mode line: "DIRECT" anywhere means fractional coordinates.
+// The rest of the counts line is dropped; an optional selective-dynamics
+// line; then the mode line: "DIRECT" anywhere means fractional coordinates.
+bool ReadPOSCARMode(LineReader& file) {
   file.ReadLine();
   if (StartsWithNoCase(file.Line(), "Selective")) file.ReadLine();
   Trim(file.Line());
   ToUpperInPlace(file.Line());
-  const bool bDirect = std::strstr(file.Line(), "DIRECT") != nullptr;
+  return std::strstr(file.Line(), "DIRECT") != nullptr;
+}
 
-  // Atom lines, type by type. The flags of selective dynamics behind the three
-  // numbers are ignored. A file that ends, or a line without a position,
-  // before the counts are used up is reported; the atoms read so far stay.
+// Atom lines, type by type; Cartesian positions (unless bDirect) are scaled
+// to nm by scale. The flags of selective dynamics behind the three numbers
+// are ignored. A file that ends, or a line without a position, before the
+// counts are used up is reported; the atoms read so far stay.
+void ReadPOSCARSites(LineReader& file, const std::string& path, bool bDirect, double scale, CCrystal& crystal) {
   long long nExpectedAtoms = 0;
   for (int t = 0; t < crystal.nAtomTypes; ++t) nExpectedAtoms += crystal.nAtomsInFormula[t];
   int nRead = 0;
-  bool bShort = false;
-  for (int t = 0; t < crystal.nAtomTypes && !bShort; ++t) {
+  for (int t = 0; t < crystal.nAtomTypes; ++t) {
     const std::string typeName = crystal.AtomTypes[t].NameOrLabel();
     const int nAtoms = crystal.nAtomsInFormula[t];
     for (int k = 0; k < nAtoms; ++k) {
       double p[3] = {0, 0, 0};
       if (!file.ReadLine() || ScanNumbers(file.Line(), p, 3) < 3) {
-        bShort = true;
-        break;
+        std::printf("Error in CVASP::ReadPOSCARFile: [%s] lists %lld atoms, but only %d position lines follow.\n",
+                    path.c_str(), nExpectedAtoms, nRead);
+        return;
       }
       ++nRead;
       std::string label = typeName + std::to_string(k + 1);
@@ -224,9 +209,34 @@ int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
       FastPrintf("(%lg,%lg,%lg) %d\n", f[0], f[1], f[2], n);
     }
   }
-  if (bShort)
-    std::printf("Error in CVASP::ReadPOSCARFile: [%s] lists %lld atoms, but only %d position lines follow.\n",
-                path.c_str(), nExpectedAtoms, nRead);
+}
+
+}  // namespace
+
+std::string RunDirectory(const std::string& argument) {
+  size_t sep = FindLastSeparator(argument);
+  return sep == std::string::npos ? argument : argument.substr(0, sep);
+}
+
+int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
+  std::printf("ReadPOSCARFile:\n");
+  // POTCAR lies beside the structure file (in the current directory when the
+  // path names no directory).
+  const size_t sep = FindLastSeparator(path);
+  std::string potcarPath;
+  JoinPath(potcarPath, sep == std::string::npos ? std::string() : path.substr(0, sep), "POTCAR");
+  ReadPOTCARFile(potcarPath, crystal);
+
+  LineReader file;
+  if (!file.Open(path)) {
+    std::printf("Error: Can not read [%s]\n", path.c_str());
+    return -1;
+  }
+  const double scale = ReadPOSCARCell(file, crystal);
+  std::printf("nAtomTypes: %d\n", crystal.nAtomTypes);
+  ReadPOSCARCounts(file, path, crystal);
+  const bool bDirect = ReadPOSCARMode(file);
+  ReadPOSCARSites(file, path, bDirect, scale, crystal);
   file.Close();
 
   crystal.CalculateLatticeVectors();
@@ -237,7 +247,7 @@ int ReadPOSCARFile(const std::string& path, CCrystal& crystal) {
 void ReadINCARTitle(const std::string& incarPath, std::string& title) {
   LineReader incar;
   if (!incar.Open(incarPath)) {
-    std::printf("Error in VASPConvCONTCAR: Can not read [%s].\n", incarPath.c_str());
+    ReportCanNotRead(incarPath, "Error in VASPConvCONTCAR: ");
     return;
   }
   while (incar.ReadLine()) {
@@ -250,70 +260,53 @@ void ReadINCARTitle(const std::string& incarPath, std::string& title) {
   }
 }
 
-int CountIonicSteps(LineReader& outcar) {
-  int nStep = 0;
-  while (outcar.ReadLineContaining("TOTAL-FORCE"))
-    if (IsPositionTableHeading(outcar.Line())) ++nStep;
-  outcar.Rewind();
-  return nStep;
-}
+namespace {
 
-int ReadNextCrystalStructureFromOUTCAR(LineReader& outcar, CCrystal& crystal) {
-  crystal.nAtomAsymSites = 0;
-  crystal.nAtomSites = 0;
+const char kStepReader[] = "Error in ReadNextCrystalStructureFromOUTCAR: ";
 
-  // The cell block of the step. Meeting a position table first means the
-  // step has no cell block: reading on would pair each table with the cell of
-  // the next step, so the conversion stops there.
+// Reads on to the step's cell block. Meeting a position table first means
+// the step has no cell block: reading on would pair each table with the cell
+// of the next step, so the conversion stops there. False after a message
+// when the block is missing.
+bool FindCellBlock(LineReader& outcar) {
   const char* const kMarkers[2] = {"VOLUME and BASIS-vectors", "direct lattice vectors"};
   for (const char* marker : kMarkers) {
     for (;;) {
       // Lines with neither text are neither the marker nor the heading.
       const char* const kLookFor[2] = {marker, "TOTAL-FORCE"};
       if (!outcar.ReadLineContaining(kLookFor, 2)) {
-        std::printf("Error in ReadNextCrystalStructureFromOUTCAR: OUTCAR ends before the next ionic step.\n");
-        return 0;
+        std::printf("%sOUTCAR ends before the next ionic step.\n", kStepReader);
+        return false;
       }
       if (std::strstr(outcar.Line(), marker)) break;
       if (IsPositionTableHeading(outcar.Line())) {
-        std::printf("Error in ReadNextCrystalStructureFromOUTCAR: an ionic step of OUTCAR has no cell block.\n");
-        return 0;
+        std::printf("%san ionic step of OUTCAR has no cell block.\n", kStepReader);
+        return false;
       }
     }
   }
-  double vectors[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
-  for (auto& v : vectors) {
-    outcar.ReadLine();
-    ScanNumbers(outcar.Line(), v, 3);
-    for (double& component : v) component *= 0.1;
-  }
-  StoreLatticeFromVectors(crystal, vectors);
-  std::printf("Lattice parameters: %lg %lg %lg nm  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
-              crystal.beta, crystal.gamma);
+  return true;
+}
 
-  // Positions are Cartesian in the frame of the vectors just read, whatever
-  // their orientation; they become fractional with the inverse of that cell.
-  // The crystal then takes its standard orientation for the writers.
-  double inverse[9];
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) inverse[3 * i + j] = vectors[i][j];
-  double determinant = 0;
-  const int inverted = minver(inverse, 3, 3, 1.0e-6, &determinant);
-  if (inverted != 0) {
-    std::printf("Error in CCrystal::CartesianToFractional: return of minver is %d\n", inverted);
-    for (double& e : inverse) e = 0;
-  }
-  crystal.CalculateLatticeVectors();
-
+// Reads on past the heading of the step's position table and the dashed rule
+// under it. False after a message when the file ends first.
+bool FindPositionTable(LineReader& outcar) {
   for (;;) {
     if (!outcar.ReadLineContaining("TOTAL-FORCE")) {
-      std::printf("Error in ReadNextCrystalStructureFromOUTCAR: OUTCAR ends inside an ionic step.\n");
-      return 0;
+      std::printf("%sOUTCAR ends inside an ionic step.\n", kStepReader);
+      return false;
     }
     if (IsPositionTableHeading(outcar.Line())) break;
   }
-  outcar.ReadLine();  // the dashed rule under the heading
+  outcar.ReadLine();
+  return true;
+}
 
+// The rows of the position table, "x y z fx fy fz" (Angstrom, eV/Angstrom),
+// as many as the atom types count, into the crystal; the positions become
+// fractional with the inverse of the step's cell. False after a message when
+// the table ends early.
+bool ReadPositionTable(LineReader& outcar, const CCellInverse& inverse, CCrystal& crystal) {
   long long nExpected = 0, nRead = 0;
   for (int t = 0; t < crystal.nAtomTypes; ++t) nExpected += crystal.nAtomsInFormula[t];
   for (int t = 0; t < crystal.nAtomTypes; ++t) {
@@ -322,21 +315,69 @@ int ReadNextCrystalStructureFromOUTCAR(LineReader& outcar, CCrystal& crystal) {
     for (int k = 0; k < nAtoms; ++k) {
       double v[6] = {0, 0, 0, 0, 0, 0};
       if (!outcar.ReadLine() || ScanNumbers(outcar.Line(), v, 6) < 3) {
-        std::printf("Error in ReadNextCrystalStructureFromOUTCAR: the position table of OUTCAR ends after %lld "
-                    "of %lld atoms.\n",
-                    nRead, nExpected);
-        return 0;
+        std::printf("%sthe position table of OUTCAR ends after %lld of %lld atoms.\n", kStepReader, nRead, nExpected);
+        return false;
       }
       ++nRead;
-      const double x = 0.1 * v[0], y = 0.1 * v[1], z = 0.1 * v[2];
-      const double fx = inverse[0] * x + inverse[3] * y + inverse[6] * z;
-      const double fy = inverse[1] * x + inverse[4] * y + inverse[7] * z;
-      const double fz = inverse[2] * x + inverse[5] * y + inverse[8] * z;
+      const double x = kNmPerAngstrom * v[0], y = kNmPerAngstrom * v[1], z = kNmPerAngstrom * v[2];
+      double fx, fy, fz;
+      inverse.ToFractional(x, y, z, fx, fy, fz);
       // The label is the one an empty label would be given (type name and
       // running number), made here without searching the sites added so far.
       crystal.AddAtomAsymSite(typeName + std::to_string(k + 1), typeName, 1.0, fx, fy, fz, v[3], v[4], v[5]);
     }
   }
+  return true;
+}
+
+}  // namespace
+
+COUTCARConversion::COUTCARConversion(const std::string& poscarPath, const std::string& outcarPath,
+                                     const CConversionSettings& settings, CLayout layout)
+    : CTrajectoryConversion(settings, std::move(layout)), poscarPath_(poscarPath), outcarPath_(outcarPath) {}
+
+void COUTCARConversion::ReadStartingStructure(CCrystal& crystal) { ReadPOSCARFile(poscarPath_, crystal); }
+
+// OUTCAR is read twice through one reader, streamed: once to count the
+// steps (the lines holding both "POSITION" and "TOTAL-FORCE"), once to
+// convert them.
+int COUTCARConversion::CountSteps() {
+  if (!outcar_.Open(outcarPath_)) return 0;
+  int nStep = 0;
+  while (outcar_.ReadLineContaining("TOTAL-FORCE"))
+    if (IsPositionTableHeading(outcar_.Line())) ++nStep;
+  outcar_.Rewind();
+  return nStep;
+}
+
+bool COUTCARConversion::OpenSteps() {
+  if (outcar_.IsOpen()) return true;
+  ReportCanNotRead(outcarPath_);
+  return false;
+}
+
+int COUTCARConversion::ReadNextStep(CCrystal& crystal) {
+  crystal.nAtomAsymSites = 0;
+  crystal.nAtomSites = 0;
+  if (!FindCellBlock(outcar_)) return 0;
+  double vectors[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+  for (auto& v : vectors) {
+    outcar_.ReadLine();
+    ScanNumbers(outcar_.Line(), v, 3);
+    for (double& component : v) component *= kNmPerAngstrom;
+  }
+  StoreLatticeFromVectors(crystal, vectors);
+  std::printf("Lattice parameters: %lg %lg %lg nm  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
+              crystal.beta, crystal.gamma);
+
+  // Positions are Cartesian in the frame of the vectors just read, whatever
+  // their orientation; they become fractional with the inverse of that cell.
+  // The crystal then takes its standard orientation for the writers.
+  CCellInverse inverse;
+  if (inverse.Set(vectors) != 0) ReportSingularCell(inverse.Status());
+  crystal.CalculateLatticeVectors();
+
+  if (!FindPositionTable(outcar_) || !ReadPositionTable(outcar_, inverse, crystal)) return 0;
   crystal.CopyAsymSitesToSites();
   return 1;
 }

@@ -2,14 +2,14 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "analysis/RDF.h"
-#include "text/LineReader.h"
-#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
-#include "formats/CIFWriter.h"
-#include "formats/XSFWriter.h"
+#include "programs/TrajectoryConversion.h"
 #include "programs/vasp/VASP.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 
@@ -25,21 +25,12 @@ void WriteStructure(CCrystal& crystal, const std::string& directory, const std::
   const char* which = mode == 1 ? "final" : "initial";
   std::string cifPath;
   JoinPath(cifPath, directory, name + "-" + which + ".cif");
-  std::printf("Make CIFFile of %s structure [%s].\n", which, cifPath.c_str());
-  WriteCIF(crystal, cifPath);
+  WriteStructureCIF(which, crystal, cifPath);
   if (rdf.bCalculate) {
     std::printf("Calculate RDF for %s structure.\n", which);
     CalculateRDF(crystal, rdf, mode);
     if (rdf.CoordinationNumber > 0) CalculateCNRDF(crystal, rdf, mode);
   }
-}
-
-// A crystal on the heap with the run's database paths; the actions hold
-// theirs until they return.
-std::unique_ptr<CCrystal> NewCrystal(const CDatabasePaths& databases) {
-  auto crystal = std::make_unique<CCrystal>();
-  crystal->Databases = databases;
-  return crystal;
 }
 
 }  // namespace
@@ -62,8 +53,8 @@ int VASPConvCONTCAR(const std::string& argument, const CConversionSettings& sett
   const int coordinationNumber = settings.RDF.CoordinationNumber;
   if (coordinationNumber > 0) std::printf("Coordination Number: %d\n", coordinationNumber);
 
-  std::unique_ptr<CCrystal> initial = NewCrystal(settings.Databases);
-  std::unique_ptr<CCrystal> final = NewCrystal(settings.Databases);
+  std::unique_ptr<CCrystal> initial = NewConverterCrystal(initialPath, settings.Databases);
+  std::unique_ptr<CCrystal> final = NewConverterCrystal(contcarPath, settings.Databases);
   const int initialRead = CVASP::ReadPOSCARFile(initialPath, *initial);
   const int finalRead = CVASP::ReadPOSCARFile(contcarPath, *final);
   std::printf("\n");
@@ -98,35 +89,12 @@ int VASPMakeXSF(const std::string& argument, const CConversionSettings& settings
   std::printf("OUTCAR file : %s\n", outcarPath.c_str());
   std::printf("XSF file    : %s\n", xsfPath.c_str());
 
-  // POSCAR (with POTCAR) gives the atom types and counts of every step.
-  std::unique_ptr<CCrystal> crystal = NewCrystal(settings.Databases);
-  CVASP::ReadPOSCARFile(poscarPath, *crystal);
-
-  // OUTCAR is read twice through one reader, streamed: once to count the
-  // steps, once to convert them.
-  LineReader outcar;
-  int nStep = outcar.Open(outcarPath) ? CVASP::CountIonicSteps(outcar) : 0;
-  CXSFTrajectory frames(settings.Plan, nStep, false);
-  nStep = frames.nStep;
-
-  frames.PrintPlan(*crystal);
-
-  if (!outcar.IsOpen()) {
-    std::printf("Can not read [%s].\n", outcarPath.c_str());
-    return -1;
-  }
-  // The header announces nOutput frames; an OUTCAR without any step leaves
-  // the file empty.
-  if (!frames.Create(xsfPath)) {
-    std::printf("Can not write to [%s].\n", xsfPath.c_str());
-    return -1;
-  }
-
-  for (int i = 0; i < nStep; ++i) {
-    if (CVASP::ReadNextCrystalStructureFromOUTCAR(outcar, *crystal) <= 0) break;
-    frames.WriteStep(i, *crystal);
-  }
-  return 1;
+  // The starting structure, POSCAR, is read first; only the XSF file is
+  // written.
+  CTrajectoryConversion::CLayout layout;
+  layout.Start = CTrajectoryConversion::EStart::kInputFile;
+  layout.XSF = xsfPath;
+  return CVASP::COUTCARConversion(poscarPath, outcarPath, settings, std::move(layout)).Run();
 }
 
 }  // namespace quorvel
