@@ -1,4 +1,5 @@
 #include "formats/XSFWriter.h"
+#include "numerics/Constants.h"
 
 #include <algorithm>
 #include <climits>
@@ -38,7 +39,7 @@ void WriteHeader(std::FILE* file, int nFrames) {
 void TakeFrame(const CCrystal& crystal, int iFrame, CXSFFrame& frame) {
   frame.iFrame = iFrame;
   for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) frame.Vectors[i][j] = crystal.LatticeVector[i][j] * 10.0;
+    for (int j = 0; j < 3; ++j) frame.Vectors[i][j] = crystal.LatticeVector[i][j] * kAngstromPerNm;
   frame.nAtomSites = crystal.nAtomSites;
   const int nAtoms = std::max(0, crystal.nAtomSites);
   const int nHeld = std::min(nAtoms, static_cast<int>(crystal.AtomSites.size()));
@@ -50,9 +51,9 @@ void TakeFrame(const CCrystal& crystal, int iFrame, CXSFFrame& frame) {
     double x, y, z;
     crystal.FractionalToCartesian(site.x, site.y, site.z, x, y, z);
     double* values = &frame.Values[6 * static_cast<size_t>(i)];
-    values[0] = x * 10.0;
-    values[1] = y * 10.0;
-    values[2] = z * 10.0;
+    values[0] = x * kAngstromPerNm;
+    values[1] = y * kAngstromPerNm;
+    values[2] = z * kAngstromPerNm;
     values[3] = site.Force[0];
     values[4] = site.Force[1];
     values[5] = site.Force[2];

@@ -13,14 +13,6 @@
 namespace quorvel {
 class CCrystal;
 
-// Gives the crystal the empty tables of a converter: kConverterAtomTypes
-// types, kConverterAtomSites sites of the asymmetric unit and of the cell.
-void AllocateConverterTables(CCrystal& crystal);
-
-// A crystal for a converter, on the heap (it is a large record): P1, the
-// converter's tables, the run's database paths and the given name.
-std::unique_ptr<CCrystal> NewConverterCrystal(const std::string& name, const CDatabasePaths& databases);
-
 // "Make CIFFile of <which> structure [<path>]." and the CIF file.
 void WriteStructureCIF(const char* which, CCrystal& crystal, const std::string& path);
 

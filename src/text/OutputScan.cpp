@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
 
 #include "text/Messages.h"
 
@@ -15,20 +14,6 @@ int CountLinesContaining(LineReader& reader, const char* text) {
   while (reader.ReadLineContaining(text))
     if (n < INT_MAX) ++n;
   return n;
-}
-
-std::future<int> CountLinesContainingAsync(const std::string& path, const char* text) {
-  auto count = [path, text]() {
-    LineReader reader;
-    return reader.Open(path) ? CountLinesContaining(reader, text) : 0;
-  };
-  try {
-    return std::async(std::launch::async, count);
-  } catch (const std::system_error&) {
-    std::promise<int> result;
-    result.set_value(count());
-    return result.get_future();
-  }
 }
 
 bool ReadUntilContaining(LineReader& reader, const char* text) { return reader.ReadLineContaining(text); }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <future>
 #include <string>
 
 #include "text/LineReader.h"
@@ -16,11 +15,6 @@ namespace quorvel {
 // Number of lines from the reader's position to the end of the file that
 // contain text (case-sensitive).
 int CountLinesContaining(LineReader& reader, const char* text);
-// The same count for the whole file at path, made on a thread of its own
-// with a reader of its own, so that the caller can go on reading the file;
-// 0 when the file cannot be opened. Where no thread can be started the count
-// is made at once. text must stay valid until the result is taken.
-std::future<int> CountLinesContainingAsync(const std::string& path, const char* text);
 // Reads lines until one contains text; true when found (that line is then the
 // reader's current line), false at end of file.
 bool ReadUntilContaining(LineReader& reader, const char* text);

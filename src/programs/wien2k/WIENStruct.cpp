@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "crystal/Crystal.h"
 #include "formats/CIFWriter.h"
 #include "numerics/Constants.h"
+#include "programs/Conversion.h"
 #include "text/LineReader.h"
 #include "text/Messages.h"
 #include "text/NumberScan.h"
@@ -212,12 +214,6 @@ void ReadOperations(LineReader& in, const std::string& path, CSpaceGroup& spaceG
 namespace CWIEN {
 
 int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
-  crystal.Name = path;
-  crystal.SpaceGroup.Initialize();
-  crystal.AllocateAtomTypes(CCrystal::kConverterAtomTypes);
-  crystal.AllocateAtomAsymSites(CCrystal::kConverterAtomSites);
-  crystal.AllocateAtomSites(CCrystal::kConverterAtomSites);
-
   LineReader in;
   if (!in.Open(path)) {
     ReportCanNotRead(path, "Error in CWIEN::ReadCrystalStructure: ");
@@ -235,11 +231,10 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
 }  // namespace CWIEN
 
 int WIENMakeCIFFromStruct(const std::string& path, const CDatabasePaths& databases) {
-  CCrystal crystal;
-  crystal.Databases = databases;
+  std::unique_ptr<CCrystal> crystal = NewConverterCrystal(path, databases);
   std::printf("Struct file: %s\n", path.c_str());
   // A file that cannot be read still gives the CIF file of the empty crystal.
-  CWIEN::ReadCrystalStructure(path, crystal);
+  CWIEN::ReadCrystalStructure(path, *crystal);
   std::string cifPath = path;
   ReplaceExtension(cifPath, "cif");
   // A structure file whose own extension is cif would be replaced by its
@@ -250,7 +245,7 @@ int WIENMakeCIFFromStruct(const std::string& path, const CDatabasePaths& databas
     return -1;
   }
   std::printf("Create CIF file: %s\n", cifPath.c_str());
-  WriteCIF(crystal, cifPath);
+  WriteCIF(*crystal, cifPath);
   return 1;
 }
 

@@ -13,8 +13,9 @@ namespace CWIEN {
 
 // Reads the title, the lattice line (space-group number and count of
 // inequivalent atoms), the cell (bohr or Angstrom), the atoms and the
-// symmetry operations of a structure file into the crystal: the asymmetric
-// unit and the operations as the file gives them, without expansion.
+// symmetry operations of a structure file into a converter's crystal
+// (NewConverterCrystal): the asymmetric unit and the operations as the file
+// gives them, without expansion.
 // Returns -1 when the file cannot be opened, otherwise 1.
 int ReadCrystalStructure(const std::string& path, CCrystal& crystal);
 
