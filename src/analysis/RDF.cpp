@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "analysis/NeighbourSearch.h"
-#include "text/NumberFormat.h"
-#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFCrystal.h"
+#include "text/Messages.h"
+#include "text/NumberFormat.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 
@@ -114,7 +115,7 @@ void WriteTable(const std::string& fileName, const std::string& centre, const st
   std::printf("Writing to [%s]...\n", fileName.c_str());
   FilePtr file = OpenFilePtr(fileName, "w");
   if (!file) {
-    std::printf("Error: Can not write to [%s].\n", fileName.c_str());
+    ReportCanNotWrite(fileName, "Error: ");
     return;
   }
   std::fprintf(file.get(), "r(A),RDF(%s-%s),RCN(%s-%s)\n", centre.c_str(), neighbour.c_str(), centre.c_str(),
@@ -269,7 +270,7 @@ bool ReadCIFStructure(const std::string& path, const CDatabasePaths& databases, 
   std::printf("CIF File: %s\n", path.c_str());
   if (!ReadCIFCrystal(path, databases, crystal)) {
     // CalDistance reports an unreadable file with this same text.
-    std::printf("Error in CalRDF: Can not read [%s].\n", path.c_str());
+    ReportCanNotRead(path, "Error in CalRDF: ");
     return false;
   }
   return true;
