@@ -15,11 +15,6 @@ void MatrixRangeError(int index, int first, int last) {
   std::exit(-1);
 }
 
-void VectorCopyLengthError(int thisLength, int sourceLength) {
-  std::printf("CMyVector::Copy: Inconsistent vector length [%d != %d]\n", thisLength, sourceLength);
-  std::exit(-1);
-}
-
 void CMyMatrix::Free() {
   delete[] rows_;
   rows_ = nullptr;

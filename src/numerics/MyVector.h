@@ -11,7 +11,6 @@ namespace quorvel {
 
 [[noreturn]] void VectorRangeError(int index, int first, int last);
 [[noreturn]] void MatrixRangeError(int index, int first, int last);
-[[noreturn]] void VectorCopyLengthError(int thisLength, int sourceLength);
 
 // A vector whose first subscript is chosen by the caller (base). Both element
 // types (double and 32-bit integer) print the same CMyVector messages.
@@ -20,10 +19,10 @@ class CMyVectorT {
  public:
   CMyVectorT() = default;
   ~CMyVectorT() { Free(); }
-  // Copies are made explicitly with Copy; copy construction copies the same way.
+  // A copy takes the source's subscripts and elements, whatever its own were.
   CMyVectorT(const CMyVectorT& other) { CopyFrom(other); }
   CMyVectorT& operator=(const CMyVectorT& other) {
-    if (this != &other) Copy(other);
+    if (this != &other) CopyFrom(other);
     return *this;
   }
 
@@ -39,7 +38,7 @@ class CMyVectorT {
     if (length < 1 || length > 0x7fffffff) return 0;
     data_ = new (std::nothrow) T[static_cast<size_t>(length)];
     if (!data_) return 0;
-    n_ = capacity_ = static_cast<int>(length);
+    n_ = static_cast<int>(length);
     base_ = first;
     return n_;
   }
@@ -47,7 +46,7 @@ class CMyVectorT {
   void Free() {
     delete[] data_;
     data_ = nullptr;
-    base_ = n_ = capacity_ = 0;
+    base_ = n_ = 0;
   }
 
   T& operator[](int i) {
@@ -59,13 +58,6 @@ class CMyVectorT {
     return data_[i - base_];
   }
 
-  // Element-wise copy over the source's subscripts; the lengths must agree.
-  void Copy(const CMyVectorT& source) {
-    if (n_ != source.n_) VectorCopyLengthError(n_, source.n_);
-    for (int i = source.base_; i <= source.base_ + source.n_ - 1; ++i) (*this)[i] = source[i];
-    capacity_ = source.capacity_;
-  }
-
   CMyVectorT& operator*=(T s) {
     for (int i = 0; i < n_; ++i) data_[i] *= s;
     return *this;
@@ -73,17 +65,19 @@ class CMyVectorT {
 
   int Base() const { return base_; }
   int Size() const { return n_; }
-  int Capacity() const { return capacity_; }
 
  private:
   void CopyFrom(const CMyVectorT& other) {
-    if (other.n_ > 0 && SetRange(other.base_, other.base_ + other.n_ - 1) > 0)
+    if (other.n_ < 1) {
+      Free();
+      return;
+    }
+    if (SetRange(other.base_, other.base_ + other.n_ - 1) > 0)
       for (int i = 0; i < n_; ++i) data_[i] = other.data_[i];
   }
 
   int base_ = 0;
   int n_ = 0;
-  int capacity_ = 0;
   T* data_ = nullptr;
 };
 
@@ -94,7 +88,7 @@ using CMyIntVector = CMyVectorT<std::int32_t>;
 class CMyMatrix {
  public:
   CMyMatrix() = default;
-  virtual ~CMyMatrix() { Free(); }
+  ~CMyMatrix() { Free(); }
   CMyMatrix(const CMyMatrix& other) { Copy(other); }
   CMyMatrix& operator=(const CMyMatrix& other) {
     if (this != &other) Copy(other);
