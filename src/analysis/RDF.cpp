@@ -128,6 +128,29 @@ void WriteTable(const std::string& fileName, const std::string& centre, const st
   }
 }
 
+// Counts one centre's neighbours of one type (counts per bin) outwards and
+// adds 1 to row at the bin where the count reaches cn, and -1 where it
+// reaches cn + 1. Bin 0 holds the centre itself and is not counted. A count
+// that jumps over cn in one bin leaves the row unchanged. An empty bin after
+// the first changes nothing (the count is already whole and was tested at the
+// bin before), so it is passed over.
+void MarkShell(const double* counts, size_t nMesh, double cn, double* row) {
+  double count = 0;
+  bool bReached = false;
+  for (size_t k = 1; k < nMesh; ++k) {
+    if (k > 1 && counts[k] == 0) continue;
+    count = std::trunc(count + counts[k]);
+    if (!bReached && count == cn) {
+      bReached = true;
+      row[k] += 1;
+    }
+    if (count >= cn + 1) {
+      if (bReached) row[k] -= 1;
+      break;
+    }
+  }
+}
+
 }  // namespace
 
 int CalculateRDF(const CCrystal& crystal, const CRDFSettings& settings, int mode) {
@@ -228,28 +251,9 @@ int CalculateCNRDF(const CCrystal& crystal, const CRDFSettings& settings, int mo
         },
         bAnyOrder);
 
-    for (int j = 0; j < nTypes; ++j) {
-      const double* counts = &neighbours[static_cast<size_t>(j) * nMesh];
-      double* row = &table[(static_cast<size_t>(i) * nTypes + j) * nMesh];
-      // Bin 0 holds the centre itself and is not counted. A count that jumps
-      // over CN in one bin leaves the table unchanged. An empty bin after
-      // the first changes nothing (the count is already whole and was tested
-      // at the bin before), so it is passed over.
-      double count = 0;
-      bool bReached = false;
-      for (size_t k = 1; k < nMesh; ++k) {
-        if (k > 1 && counts[k] == 0) continue;
-        count = std::trunc(count + counts[k]);
-        if (!bReached && count == cn) {
-          bReached = true;
-          row[k] += 1;
-        }
-        if (count >= cn + 1) {
-          if (bReached) row[k] -= 1;
-          break;
-        }
-      }
-    }
+    for (int j = 0; j < nTypes; ++j)
+      MarkShell(&neighbours[static_cast<size_t>(j) * nMesh], nMesh, cn,
+                &table[(static_cast<size_t>(i) * nTypes + j) * nMesh]);
     // The centre's counts are cleared where they were set.
     for (size_t cell : touched) neighbours[cell] = 0;
     touched.clear();
