@@ -69,7 +69,7 @@ class CNeighbourSearch {
             image.position[1] = p[1] + lb;
             image.position[2] = p[2] + lc;
             image.d = kAngstromPerNm * std::sqrt(crystal_->GetDistance2(c[0], c[1], c[2], image.position[0],
-                                                              image.position[1], image.position[2]));
+                                                                        image.position[1], image.position[2]));
             visit(image);
           }
   }

@@ -97,6 +97,8 @@ class CCrystal {
   double Volume = 0;
   double a = 0, b = 0, c = 0;
   double alpha = 0, beta = 0, gamma = 0;
+  // Rows a, b, c in nm. Set only through SetLatticeVectors or
+  // CalculateLatticeVectors, which keep their inverse.
   CMyVector LatticeVector[3];
   double MetricTensor[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
   CSpaceGroup SpaceGroup;
