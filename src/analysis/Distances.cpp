@@ -4,9 +4,11 @@
 
 #include "analysis/NeighbourSearch.h"
 #include "analysis/RDF.h"
+#include "crystal/Crystal.h"
+#include "numerics/Constants.h"
+#include "text/Messages.h"
 #include "text/NumberFormat.h"
 #include "text/TextUtil.h"
-#include "crystal/Crystal.h"
 
 namespace quorvel {
 
@@ -22,7 +24,7 @@ int ListDistances(const CCrystal& crystal, const CDistanceWindow& window, const 
 
   FilePtr file = OpenFilePtr(outPath, "w");
   if (!file) {
-    std::printf("Error: Can not write to [%s].\n", outPath.c_str());
+    ReportCanNotWrite(outPath, "Error: ");
     return 0;
   }
   // Lines in search order (centre, translation, unit-cell site), not sorted;
@@ -43,8 +45,9 @@ int ListDistances(const CCrystal& crystal, const CDistanceWindow& window, const 
                    "%4s - %4s   %14.6lg A  F(%6.4f %6.4f %6.4f)-(%6.4f %6.4f %6.4f) R(%6.3f %6.3f %6.3f)A-(%6.3f "
                    "%6.3f %6.3f)A\n",
                    centre->Label.c_str(), crystal.AtomSites[image.j].Label.c_str(), image.d, c[0], c[1], c[2],
-                   image.folded[0], image.folded[1], image.folded[2], cc[0] * 10.0, cc[1] * 10.0, cc[2] * 10.0,
-                   r[0] * 10.0, r[1] * 10.0, r[2] * 10.0);
+                   image.folded[0], image.folded[1], image.folded[2], cc[0] * kAngstromPerNm,
+                   cc[1] * kAngstromPerNm, cc[2] * kAngstromPerNm, r[0] * kAngstromPerNm, r[1] * kAngstromPerNm,
+                   r[2] * kAngstromPerNm);
     });
   }
   return 1;

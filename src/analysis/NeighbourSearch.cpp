@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "text/TextUtil.h"
+#include "numerics/CellMetric.h"
 #include "numerics/Constants.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 
@@ -31,8 +32,8 @@ int CNeighbourSearch::Prepare(const CCrystal& crystal, double rmax, const char* 
   const double lengths[3] = {crystal.a, crystal.b, crystal.c};
   double translations = 1.0;
   for (int i = 0; i < 3; ++i) {
-    // n = 1 - trunc(-0.1 * rmax / L / s): rmax in Å, L in nm.
-    double t = std::trunc(-0.1 * rmax / lengths[i] / s);
+    // n = 1 - trunc(-rmax / L / s), rmax taken from Å to the nm of L.
+    double t = std::trunc(-kNmPerAngstrom * rmax / lengths[i] / s);
     // A zero length or a flat cell gives no finite range; a range beyond the
     // limit could not be searched in any reasonable time. Both are refused
     // before the range is converted to an integer.
@@ -52,11 +53,7 @@ int CNeighbourSearch::Prepare(const CCrystal& crystal, double rmax, const char* 
   // some squared distances come out negative, and the sines of the angles
   // can ask for a million cell images. Such a cell is refused; the leading
   // minors of the metric tell it.
-  const double(*G)[3] = crystal.MetricTensor;
-  const double minor2 = G[0][0] * G[1][1] - G[0][1] * G[1][0];
-  const double det = G[0][0] * (G[1][1] * G[2][2] - G[1][2] * G[2][1]) -
-                     G[0][1] * (G[1][0] * G[2][2] - G[1][2] * G[2][0]) + G[0][2] * (G[1][0] * G[2][1] - G[1][1] * G[2][0]);
-  if (!(G[0][0] > 0 && minor2 > 0 && det > 0) || !std::isfinite(det)) {
+  if (!IsPositiveDefinite(crystal.MetricTensor)) {
     std::printf("Error in %s: the cell %lg %lg %lg  %lg %lg %lg has no volume; no distances are searched.\n", caller,
                 crystal.a, crystal.b, crystal.c, crystal.alpha, crystal.beta, crystal.gamma);
     n_[0] = n_[1] = n_[2] = 0;
@@ -105,74 +102,46 @@ constexpr double kBinsPerReach = 2.0;
 // the first bin, and the rounding of bin indices at bin boundaries.
 constexpr double kReachFactor = 1.01;
 constexpr double kReachMargin = 1e-9;
-// Cells whose metric is this badly conditioned are searched literally: the
-// bound on the rounding of the distance no longer holds.
-constexpr double kMaxCondition = 1e8;
-
-long long FloorDiv(long long e, long long m) { return e >= 0 ? e / m : -((-e + m - 1) / m); }
 
 }  // namespace
 
-// A fractional offset along axis i of a vector of length r is at most
-// r * sqrt(Ginv[i][i]) (the length of the reciprocal vector): that bounds the
-// box around a centre that can hold images within the cut-off. The bound
-// needs a positive definite, reasonably conditioned metric; for any other
-// cell ForEachNeighbour runs the literal search.
+// The box around a centre that can hold images within the cut-off is
+// bounded through the reciprocal lengths of the cell. A cell without them
+// (its metric not positive definite, or badly conditioned) is searched
+// literally by ForEachNeighbour.
 void CNeighbourSearch::BuildCellList() {
   bCellList_ = false;
   binStart_.clear();
   binSites_.clear();
   hits_.clear();
   if (nSites_ <= 0 || !(rmax_ >= 0) || !std::isfinite(rmax_)) return;
-  const double(*G)[3] = crystal_->MetricTensor;
-  double m1 = G[0][0];
-  double m2 = G[0][0] * G[1][1] - G[0][1] * G[1][0];
-  double det = G[0][0] * (G[1][1] * G[2][2] - G[1][2] * G[2][1]) - G[0][1] * (G[1][0] * G[2][2] - G[1][2] * G[2][0]) +
-               G[0][2] * (G[1][0] * G[2][1] - G[1][1] * G[2][0]);
-  if (!(m1 > 0 && m2 > 0 && det > 0) || !std::isfinite(det)) return;
-  double inv[3] = {(G[1][1] * G[2][2] - G[1][2] * G[2][1]) / det, (G[0][0] * G[2][2] - G[0][2] * G[2][0]) / det,
-                   (G[0][0] * G[1][1] - G[0][1] * G[1][0]) / det};
-  double trace = G[0][0] + G[1][1] + G[2][2];
-  if (!(inv[0] > 0 && inv[1] > 0 && inv[2] > 0) || !(trace * (inv[0] + inv[1] + inv[2]) < kMaxCondition)) return;
-
-  const double r = 0.1 * rmax_;  // nm
-  double nBins = 1;
+  double perLength[3];
+  if (!ReciprocalLengths(crystal_->MetricTensor, perLength)) return;
+  const double r = kNmPerAngstrom * rmax_;
+  double reach[3];
   for (int i = 0; i < 3; ++i) {
-    reach_[i] = kReachFactor * r * std::sqrt(inv[i]) + kReachMargin;
-    if (!std::isfinite(reach_[i])) return;
-    double n = std::floor(kBinsPerReach / reach_[i]);
-    bins_[i] = n >= kMaxBinsPerAxis ? kMaxBinsPerAxis : (n >= 1 ? static_cast<int>(n) : 1);
-    nBins *= bins_[i];
+    reach[i] = kReachFactor * r * perLength[i] + kReachMargin;
+    if (!std::isfinite(reach[i])) return;
   }
-  // Fewer, wider bins for a sparse cell: the finest axis is halved first.
-  while (nBins > kMaxBinsPerSite * nSites_ + 64) {
-    int k = 0;
-    for (int i = 1; i < 3; ++i)
-      if (bins_[i] > bins_[k]) k = i;
-    bins_[k] = std::max(1, bins_[k] / 2);
-    nBins = static_cast<double>(bins_[0]) * bins_[1] * bins_[2];
-  }
+  bins_.Cut(reach, kBinsPerReach, kMaxBinsPerAxis);
+  bins_.Coarsen(kMaxBinsPerSite * nSites_ + 64);
 
   // Counting sort of the sites by bin. A site whose position is not finite
   // is at no finite distance from anything and is left out.
-  std::vector<int> binOf(static_cast<size_t>(nSites_), -1);
-  binStart_.assign(static_cast<size_t>(nBins) + 1, 0);
+  constexpr size_t kNoBin = static_cast<size_t>(-1);
+  std::vector<size_t> binOf(static_cast<size_t>(nSites_), kNoBin);
+  binStart_.assign(bins_.Count() + 1, 0);
   for (int j = 0; j < nSites_; ++j) {
     const double* p = Folded(j);
     if (!(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]))) continue;
-    int b[3];
-    for (int i = 0; i < 3; ++i) {
-      double v = std::floor(p[i] * bins_[i]);
-      b[i] = v > 0 ? (v < bins_[i] - 1 ? static_cast<int>(v) : bins_[i] - 1) : 0;
-    }
-    binOf[static_cast<size_t>(j)] = (b[2] * bins_[1] + b[1]) * bins_[0] + b[0];
-    ++binStart_[static_cast<size_t>(binOf[static_cast<size_t>(j)]) + 1];
+    binOf[static_cast<size_t>(j)] = bins_.IndexOf(p[0], p[1], p[2]);
+    ++binStart_[binOf[static_cast<size_t>(j)] + 1];
   }
   for (size_t k = 1; k < binStart_.size(); ++k) binStart_[k] += binStart_[k - 1];
   binSites_.resize(static_cast<size_t>(binStart_.back()));
   std::vector<int> next(binStart_.begin(), binStart_.end() - 1);
   for (int j = 0; j < nSites_; ++j)
-    if (binOf[static_cast<size_t>(j)] >= 0) binSites_[static_cast<size_t>(next[binOf[static_cast<size_t>(j)]]++)] = j;
+    if (binOf[static_cast<size_t>(j)] != kNoBin) binSites_[static_cast<size_t>(next[binOf[static_cast<size_t>(j)]]++)] = j;
   bCellList_ = true;
 }
 
@@ -185,34 +154,20 @@ void CNeighbourSearch::CollectNeighbours(const double c[3], bool bOrdered) {
   hits_.clear();
   if (!(std::isfinite(c[0]) && std::isfinite(c[1]) && std::isfinite(c[2]))) return;
   // Per axis, the bins of the box: translation and bin of each.
-  for (int i = 0; i < 3; ++i) {
-    const double m = bins_[i];
-    double first = std::floor((c[i] - reach_[i]) * m);
-    double last = std::floor((c[i] + reach_[i]) * m);
-    first = std::max(first, -static_cast<double>(n_[i]) * m);
-    last = std::min(last, (static_cast<double>(n_[i]) + 1) * m - 1);
-    span_[i].clear();
-    if (!(first <= last)) return;
-    for (long long e = static_cast<long long>(first); e <= static_cast<long long>(last); ++e) {
-      const long long l = FloorDiv(e, bins_[i]);
-      span_[i].push_back(Span{static_cast<int>(l), static_cast<int>(e - l * bins_[i])});
-    }
-  }
-  const double(*G)[3] = crystal_->MetricTensor;
-  // A candidate is certainly beyond the cut-off when the squared distance
-  // exceeds this; the others get the distance of the literal search.
-  const double r = 0.1 * rmax_;
+  for (int i = 0; i < 3; ++i)
+    if (!bins_.PeriodicSpan(i, c[i], n_[i], span_[i])) return;
+  // A candidate is certainly beyond the cut-off when its squared distance
+  // (in nm2) exceeds this; the others get the distance of the literal search.
+  const double r = kNmPerAngstrom * rmax_;
   const double limit2 = r * r * (1 + 1e-6);
   const uint64_t nA = 2 * static_cast<uint64_t>(n_[0]) + 1, nB = 2 * static_cast<uint64_t>(n_[1]) + 1;
-  const size_t rowA = static_cast<size_t>(bins_[0]), rowB = static_cast<size_t>(bins_[1]);
-  for (const Span& sc : span_[2]) {
+  for (const CCellBins::Span& sc : span_[2]) {
     const double z0 = sc.l;
-    for (const Span& sb : span_[1]) {
+    for (const CCellBins::Span& sb : span_[1]) {
       const double y0 = sb.l;
       const uint64_t tCB = (static_cast<uint64_t>(sc.l + n_[2]) * nB + static_cast<uint64_t>(sb.l + n_[1])) * nA;
-      const size_t binCB = (static_cast<size_t>(sc.bin) * rowB + static_cast<size_t>(sb.bin)) * rowA;
-      for (const Span& sa : span_[0]) {
-        const size_t bin = binCB + static_cast<size_t>(sa.bin);
+      for (const CCellBins::Span& sa : span_[0]) {
+        const size_t bin = bins_.Index(sa.bin, sb.bin, sc.bin);
         const int kEnd = binStart_[bin + 1];
         if (binStart_[bin] == kEnd) continue;
         const double x0 = sa.l;
@@ -221,11 +176,9 @@ void CNeighbourSearch::CollectNeighbours(const double c[3], bool bOrdered) {
           const int j = binSites_[static_cast<size_t>(k)];
           const double* p = Folded(j);
           const double x = p[0] + x0, y = p[1] + y0, z = p[2] + z0;
-          const double dx = x - c[0], dy = y - c[1], dz = z - c[2];
-          const double q = G[0][0] * dx * dx + G[1][1] * dy * dy + G[2][2] * dz * dz +
-                           2.0 * (G[0][1] * dx * dy + G[0][2] * dx * dz + G[1][2] * dy * dz);
+          const double q = crystal_->GetDistance2(c[0], c[1], c[2], x, y, z);
           if (!(q <= limit2)) continue;
-          const double d = 10.0 * std::sqrt(crystal_->GetDistance2(c[0], c[1], c[2], x, y, z));
+          const double d = kAngstromPerNm * std::sqrt(q);
           if (!(d <= rmax_)) continue;
           hits_.push_back(Hit{t * static_cast<uint64_t>(nSites_) + static_cast<uint64_t>(j), {sa.l, sb.l, sc.l}, j, d});
         }

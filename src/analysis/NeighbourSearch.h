@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "crystal/Crystal.h"
+#include "numerics/CellBins.h"
+#include "numerics/Constants.h"
 
 namespace quorvel {
 
@@ -66,8 +68,8 @@ class CNeighbourSearch {
             image.position[0] = p[0] + la;
             image.position[1] = p[1] + lb;
             image.position[2] = p[2] + lc;
-            image.d = 10.0 * std::sqrt(crystal_->GetDistance2(c[0], c[1], c[2], image.position[0],
-                                                              image.position[1], image.position[2]));
+            image.d = kAngstromPerNm * std::sqrt(crystal_->GetDistance2(c[0], c[1], c[2], image.position[0],
+                                                                        image.position[1], image.position[2]));
             visit(image);
           }
   }
@@ -122,22 +124,16 @@ class CNeighbourSearch {
   int nSites_ = 0;
   std::vector<double> folded_;
 
-  // The cell list: [0,1)^3 cut into bins_[0] x bins_[1] x bins_[2] bins;
-  // the sites of bin k are binSites_[binStart_[k] .. binStart_[k+1]).
+  // The cell list: the sites of bin k of bins_ are
+  // binSites_[binStart_[k] .. binStart_[k+1]). The reach of the bins holds
+  // every position within the cut-off of a centre (with room for rounding).
   bool bCellList_ = false;
-  int bins_[3] = {1, 1, 1};
-  // Half-width, per axis in fractional units, of a box that holds every
-  // position within the cut-off of a centre (with room for rounding).
-  double reach_[3] = {0, 0, 0};
+  CCellBins bins_;
   std::vector<int> binStart_;
   std::vector<int> binSites_;
   std::vector<Hit> hits_;
   // The bins of one centre's box along each axis, as translation and bin.
-  struct Span {
-    int l;
-    int bin;
-  };
-  std::vector<Span> span_[3];
+  std::vector<CCellBins::Span> span_[3];
 };
 
 // A position folded into the cell coordinate by coordinate.

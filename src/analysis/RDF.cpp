@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "analysis/NeighbourSearch.h"
-#include "text/NumberFormat.h"
-#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
 #include "formats/CIFCrystal.h"
+#include "text/Messages.h"
+#include "text/NumberFormat.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 
@@ -114,7 +115,7 @@ void WriteTable(const std::string& fileName, const std::string& centre, const st
   std::printf("Writing to [%s]...\n", fileName.c_str());
   FilePtr file = OpenFilePtr(fileName, "w");
   if (!file) {
-    std::printf("Error: Can not write to [%s].\n", fileName.c_str());
+    ReportCanNotWrite(fileName, "Error: ");
     return;
   }
   std::fprintf(file.get(), "r(A),RDF(%s-%s),RCN(%s-%s)\n", centre.c_str(), neighbour.c_str(), centre.c_str(),
@@ -124,6 +125,29 @@ void WriteTable(const std::string& fileName, const std::string& centre, const st
     double g = values[k] / divisor;
     if (k > 0) sum += g;
     FastFprintf(file.get(), "%g,%g,%g\n", bins.R(k), g, sum);
+  }
+}
+
+// Counts one centre's neighbours of one type (counts per bin) outwards and
+// adds 1 to row at the bin where the count reaches cn, and -1 where it
+// reaches cn + 1. Bin 0 holds the centre itself and is not counted. A count
+// that jumps over cn in one bin leaves the row unchanged. An empty bin after
+// the first changes nothing (the count is already whole and was tested at the
+// bin before), so it is passed over.
+void MarkShell(const double* counts, size_t nMesh, double cn, double* row) {
+  double count = 0;
+  bool bReached = false;
+  for (size_t k = 1; k < nMesh; ++k) {
+    if (k > 1 && counts[k] == 0) continue;
+    count = std::trunc(count + counts[k]);
+    if (!bReached && count == cn) {
+      bReached = true;
+      row[k] += 1;
+    }
+    if (count >= cn + 1) {
+      if (bReached) row[k] -= 1;
+      break;
+    }
   }
 }
 
@@ -227,28 +251,9 @@ int CalculateCNRDF(const CCrystal& crystal, const CRDFSettings& settings, int mo
         },
         bAnyOrder);
 
-    for (int j = 0; j < nTypes; ++j) {
-      const double* counts = &neighbours[static_cast<size_t>(j) * nMesh];
-      double* row = &table[(static_cast<size_t>(i) * nTypes + j) * nMesh];
-      // Bin 0 holds the centre itself and is not counted. A count that jumps
-      // over CN in one bin leaves the table unchanged. An empty bin after
-      // the first changes nothing (the count is already whole and was tested
-      // at the bin before), so it is passed over.
-      double count = 0;
-      bool bReached = false;
-      for (size_t k = 1; k < nMesh; ++k) {
-        if (k > 1 && counts[k] == 0) continue;
-        count = std::trunc(count + counts[k]);
-        if (!bReached && count == cn) {
-          bReached = true;
-          row[k] += 1;
-        }
-        if (count >= cn + 1) {
-          if (bReached) row[k] -= 1;
-          break;
-        }
-      }
-    }
+    for (int j = 0; j < nTypes; ++j)
+      MarkShell(&neighbours[static_cast<size_t>(j) * nMesh], nMesh, cn,
+                &table[(static_cast<size_t>(i) * nTypes + j) * nMesh]);
     // The centre's counts are cleared where they were set.
     for (size_t cell : touched) neighbours[cell] = 0;
     touched.clear();
@@ -269,7 +274,7 @@ bool ReadCIFStructure(const std::string& path, const CDatabasePaths& databases, 
   std::printf("CIF File: %s\n", path.c_str());
   if (!ReadCIFCrystal(path, databases, crystal)) {
     // CalDistance reports an unreadable file with this same text.
-    std::printf("Error in CalRDF: Can not read [%s].\n", path.c_str());
+    ReportCanNotRead(path, "Error in CalRDF: ");
     return false;
   }
   return true;

@@ -5,6 +5,7 @@
 
 #include "crystal/Crystal.h"
 #include "formats/CIFCrystal.h"
+#include "text/Messages.h"
 
 namespace quorvel {
 
@@ -28,7 +29,7 @@ int ShowCIFInf(const std::string& path, const CDatabasePaths& databases, const C
 
   CCrystal crystal;
   if (!ReadCIFCrystal(path, databases, crystal)) {
-    std::printf("Error in ShowCIFInf: Can not read [%s].\n", path.c_str());
+    ReportCanNotRead(path, "Error in ShowCIFInf: ");
     return -1;
   }
 

@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "text/LineReader.h"
-#include "text/NumberScan.h"
 #include "system/Platform.h"
+#include "text/LineReader.h"
+#include "text/Messages.h"
+#include "text/NumberScan.h"
 #include "text/ProfileFile.h"
 #include "text/TextUtil.h"
 
@@ -77,7 +78,7 @@ int CAtomType::ReadAtomConfiguration(const std::string& path) {
 int CAtomType::ReadAtomicWeight(const std::string& path) {
   LineReader reader;
   if (!reader.Open(path, LineReader::kText)) {
-    std::printf("Can not read [%s].\n", path.c_str());
+    ReportCanNotRead(path);
     return -1;
   }
   const std::string element = ElementOfTypeName(Name);

@@ -9,9 +9,6 @@ class CAtomType {
  public:
   static constexpr int kMaxConfigurationLines = 30;
 
-  CAtomType() = default;
-  virtual ~CAtomType() = default;
-
   // Atomic configuration file ("nonrel"): atomic number and configuration
   // lines of the element. -1 when the file cannot be opened (silently), else 1.
   int ReadAtomConfiguration(const std::string& path);

@@ -9,6 +9,7 @@
 #include "crystal/AtomType.h"
 #include "crystal/DatabasePaths.h"
 #include "crystal/SpaceGroup.h"
+#include "numerics/CellInverse.h"
 #include "numerics/MyVector.h"
 
 namespace quorvel {
@@ -18,8 +19,6 @@ namespace quorvel {
 // with TypeOf), so copies of a crystal never point into another crystal.
 class CAtomSite {
  public:
-  virtual ~CAtomSite() = default;
-
   int iAtomType = -1;   // -1: no type
   int iAsymSite = -1;   // own index (asymmetric unit) or generating site (unit cell)
   std::string Label;
@@ -38,10 +37,13 @@ class CCrystal {
   static constexpr int kConverterAtomSites = 10000;
 
   CCrystal();
-  CCrystal(const CCrystal& other);
-  CCrystal& operator=(const CCrystal& other);
-  virtual ~CCrystal() = default;
+  // Member by member. Sites refer to their types by index, so the sites of a
+  // copy refer to the copy's own types.
+  CCrystal(const CCrystal&) = default;
+  CCrystal& operator=(const CCrystal&) = default;
 
+  // Everything but the database paths anew: P1, a unit cube, empty tables of
+  // the default capacities. Returns 1.
   int Initialize();
 
   int AllocateAtomTypes(int n);
@@ -55,13 +57,11 @@ class CCrystal {
   int CalculateLatticeParameters();
 
   int AddAtomType(const std::string& name, double charge, bool bUnique);
-  int AddAtomTypeRecord(const CAtomType& type);
   int FindAtomType(const std::string& name) const;
 
   int AddAtomAsymSite(const std::string& label, const std::string& typeName, double occupancy, double x, double y,
                       double z, double fx, double fy, double fz);
   int AddAtomAsymSiteRecord(const CAtomSite& site);
-  int AddAtomSiteRecord(const CAtomSite& site);
   int AddAtomSite(const std::string& label, int iAtomType, int iAsymSite, double occupancy, double x, double y,
                   double z, double fx, double fy, double fz);
   int CopyAsymSitesToSites();
@@ -76,10 +76,13 @@ class CCrystal {
            2.0 * (G[0][1] * dx * dy + G[0][2] * dx * dz + G[1][2] * dy * dz);
   }
   double CalculateDensity();
+  // Fractional position of a Cartesian one in nm. Returns 1, or 0 with the
+  // singular-cell message (the outputs untouched) when the lattice vectors
+  // cannot be inverted.
   int CartesianToFractional(double x, double y, double z, double& fx, double& fy, double& fz) const;
   // Cartesian position in nm of a fractional position: x*a1 + y*a2 + z*a3.
   void FractionalToCartesian(double x, double y, double z, double& cx, double& cy, double& cz) const;
-  void Copy(const CCrystal& source);
+  void Copy(const CCrystal& source) { *this = source; }
 
   // The type of a site, or null when it has none.
   const CAtomType* TypeOf(const CAtomSite& site) const;
@@ -94,6 +97,8 @@ class CCrystal {
   double Volume = 0;
   double a = 0, b = 0, c = 0;
   double alpha = 0, beta = 0, gamma = 0;
+  // Rows a, b, c in nm. Set only through SetLatticeVectors or
+  // CalculateLatticeVectors, which keep their inverse.
   CMyVector LatticeVector[3];
   double MetricTensor[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
   CSpaceGroup SpaceGroup;
@@ -113,21 +118,34 @@ class CCrystal {
   // The running number of an unlabelled site counts the earlier sites of its
   // name. Readers add a step's sites one after another, so the counts per
   // type of the sites already counted are kept and only the sites added since
-  // are counted. The tally belongs to one table: a copy, a new allocation, a
-  // site added by record or a table cut back (a reader's new step) starts it
+  // are counted. The counts belong to one table: a new allocation, a site
+  // added by record or a table cut back (a reader's new step) starts them
   // anew; so does a table whose last counted site has changed its type.
   // Readers fill the table only through AddAtomAsymSite and
   // AddAtomAsymSiteRecord.
-  struct CSiteTally {
+  struct CSiteCounts {
     const CAtomSite* sites = nullptr;  // the table counted
     int nCounted = 0;                  // its first nCounted sites
     int lastType = -1;                 // the type index of site nCounted - 1
     bool bUntyped = false;             // a counted site has no type: go by labels
     std::vector<int> perType;          // sites counted per type index
   };
+  // The counts of a crystal restart in its copies, whose tables are their own.
+  struct CSiteTally {
+    CSiteCounts counts;
+    CSiteTally() = default;
+    CSiteTally(const CSiteTally&) {}
+    CSiteTally& operator=(const CSiteTally&) {
+      counts = CSiteCounts();
+      return *this;
+    }
+  };
   void TallyAsymSites();
   int CountAsymSitesNamed(const std::string& name) const;
+
   CSiteTally tally_;
+  // The inverse of the lattice vectors, set wherever they are.
+  CCellInverse cellInverse_;
 };
 
 }  // namespace quorvel

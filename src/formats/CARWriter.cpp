@@ -4,9 +4,11 @@
 #include <ctime>
 #include <vector>
 
-#include "system/Platform.h"
-#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
+#include "numerics/Constants.h"
+#include "system/Platform.h"
+#include "text/Messages.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 
@@ -25,7 +27,7 @@ const char* Abbreviation(const char* const* names, int count, int index) {
 int WriteCAR(const std::string& path, const CCrystal& crystal) {
   FilePtr file = OpenFilePtr(path, "w");
   if (!file) {
-    std::printf("Can not write to [%s].\n", path.c_str());
+    ReportCanNotWrite(path);
     return -1;
   }
   std::FILE* f = file.get();
@@ -39,8 +41,8 @@ int WriteCAR(const std::string& path, const CCrystal& crystal) {
                now.tm_year + 1900);
   // The cell is written in P1 whatever the crystal's space group: every atom
   // of the unit cell follows.
-  std::fprintf(f, "PBC  %8.4f  %8.4f  %8.4f  %8.4f  %8.4f  %8.4f (%s)\n", crystal.a * 10.0, crystal.b * 10.0,
-               crystal.c * 10.0, crystal.alpha, crystal.beta, crystal.gamma, "P 1");
+  std::fprintf(f, "PBC  %8.4f  %8.4f  %8.4f  %8.4f  %8.4f  %8.4f (%s)\n", crystal.a * kAngstromPerNm,
+               crystal.b * kAngstromPerNm, crystal.c * kAngstromPerNm, crystal.alpha, crystal.beta, crystal.gamma, "P 1");
 
   // Running numbers per atom type (Si1, Si2, O1, ...). The table has one
   // counter for each type of the crystal, however many types it holds.
@@ -59,8 +61,8 @@ int WriteCAR(const std::string& path, const CCrystal& crystal) {
     }
     double x, y, z;
     crystal.FractionalToCartesian(site.x, site.y, site.z, x, y, z);
-    std::fprintf(f, "%-5s %14.9f %14.9f %14.9f %-4s %-7s%-7s %-2s %6.3f\n", name.c_str(), x * 10.0, y * 10.0, z * 10.0,
-                 "XXXX", "1", "xx", element.c_str(), 0.0);
+    std::fprintf(f, "%-5s %14.9f %14.9f %14.9f %-4s %-7s%-7s %-2s %6.3f\n", name.c_str(), x * kAngstromPerNm,
+                 y * kAngstromPerNm, z * kAngstromPerNm, "XXXX", "1", "xx", element.c_str(), 0.0);
   }
   std::fprintf(f, "end\n");
   std::fprintf(f, "end\n");

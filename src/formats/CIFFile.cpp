@@ -4,6 +4,8 @@
 #include <cstring>
 #include <exception>
 
+#include "numerics/Constants.h"
+#include "text/LineReader.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -69,56 +71,6 @@ CCIFFile::CCIFFile() {
   AllocateAtomSites(kDefaultAtomSites);
 }
 
-CCIFFile::~CCIFFile() { Close(); }
-
-CCIFFile::CCIFFile(const CCIFFile& other) { *this = other; }
-
-// Every field of the record is copied, the row tables with their capacities.
-// An open file is not: it belongs to the Read in progress of its own record.
-CCIFFile& CCIFFile::operator=(const CCIFFile& other) {
-  if (this == &other) return *this;
-  Path = other.Path;
-  DataName = other.DataName;
-  AuditCreationDate = other.AuditCreationDate;
-  AuditCreationMethod = other.AuditCreationMethod;
-  DatabaseCode = other.DatabaseCode;
-  SystematicName = other.SystematicName;
-  MineralName = other.MineralName;
-  CompoundSource = other.CompoundSource;
-  FormulaStructural = other.FormulaStructural;
-  FormulaSum = other.FormulaSum;
-  PublicationTitle = other.PublicationTitle;
-  a = other.a;
-  b = other.b;
-  c = other.c;
-  alpha = other.alpha;
-  beta = other.beta;
-  gamma = other.gamma;
-  Volume = other.Volume;
-  FormulaUnitsZ = other.FormulaUnitsZ;
-  MeasuredDensity = other.MeasuredDensity;
-  SpaceGroupName = other.SpaceGroupName;
-  SpaceGroupNumber = other.SpaceGroupNumber;
-  CellSetting = other.CellSetting;
-  nSymmetryOperations = other.nSymmetryOperations;
-  for (int i = 0; i < kMaxSymmetryOperations; ++i) SymmetryOperations[i] = other.SymmetryOperations[i];
-  nAtomTypes = other.nAtomTypes;
-  nMaxAtomTypes = other.nMaxAtomTypes;
-  AtomTypeSymbols = other.AtomTypeSymbols;
-  OxidationNumbers = other.OxidationNumbers;
-  nAtomSites = other.nAtomSites;
-  nMaxAtomSites = other.nMaxAtomSites;
-  SiteLabels = other.SiteLabels;
-  SiteTypeSymbols = other.SiteTypeSymbols;
-  SiteMultiplicities = other.SiteMultiplicities;
-  SiteWyckoffSymbols = other.SiteWyckoffSymbols;
-  SiteX = other.SiteX;
-  SiteY = other.SiteY;
-  SiteZ = other.SiteZ;
-  SiteOccupancies = other.SiteOccupancies;
-  return *this;
-}
-
 int CCIFFile::AllocateAtomTypes(int count) {
   Release(AtomTypeSymbols);
   Release(OxidationNumbers);
@@ -169,24 +121,21 @@ int CCIFFile::AllocateAtomSites(int count) {
 }
 
 int CCIFFile::Open(const std::string& path) {
-  if (file_ && file_->IsOpen()) return -2;
-  auto reader = std::make_unique<LineReader>();
-  if (!reader->Open(path, LineReader::kText)) return -1;
+  LineReader reader;
+  if (!reader.Open(path, LineReader::kText)) return -1;
   // The file is read once, line by line as the line reader delivers it (a line
   // of more than 4095 characters arrives as several lines). A line is the C
   // string in the reader's buffer: nothing after a zero byte in it is seen.
   lines_.clear();
   next_ = 0;
-  while (reader->ReadLine()) {
-    lines_.append(reader->Line());
+  while (reader.ReadLine()) {
+    lines_.append(reader.Line());
     lines_.push_back('\0');
   }
-  file_ = std::move(reader);
   return 1;
 }
 
 void CCIFFile::Close() {
-  file_.reset();
   std::string().swap(lines_);
   next_ = 0;
 }
@@ -231,12 +180,21 @@ int CCIFFile::Read(const std::string& path) {
   if (opened < 1) return opened;
 
   const bool siteIdDialect = FindTag("_symmetry_equiv_pos_site_id") == 1;
-
   next_ = 0;
   Path = path;
-  // A tag the file lacks leaves its number as it was. Every file starts from
-  // zero, so that a second file read into the same record never shows (or
-  // scales once more) the numbers of the first.
+  ReadHeader();
+  ReadSymmetryOperations(siteIdDialect);
+  ReadAtomTypes();
+  ReadAtomSites(siteIdDialect);
+  Close();
+  return 1;
+}
+
+// The data name is the first line of the file. A tag the file lacks leaves
+// its number as it was. Every file starts from zero, so that a second file
+// read into the same record never shows (or scales once more) the numbers of
+// the first.
+void CCIFFile::ReadHeader() {
   DatabaseCode = 0;
   a = b = c = 0;
   alpha = beta = gamma = 0;
@@ -256,10 +214,9 @@ int CCIFFile::Read(const std::string& path) {
   ReadDoubleTag("_cell_length_a", a);
   ReadDoubleTag("_cell_length_b", b);
   ReadDoubleTag("_cell_length_c", c);
-  // Angstrom to nm.
-  a *= 0.1;
-  b *= 0.1;
-  c *= 0.1;
+  a *= kNmPerAngstrom;
+  b *= kNmPerAngstrom;
+  c *= kNmPerAngstrom;
   ReadDoubleTag("_cell_angle_alpha", alpha);
   ReadDoubleTag("_cell_angle_beta", beta);
   ReadDoubleTag("_cell_angle_gamma", gamma);
@@ -270,9 +227,11 @@ int CCIFFile::Read(const std::string& path) {
   ReadStringTag("_symmetry_space_group_name_H-M", SpaceGroupName);
   ReadIntTag("_symmetry_Int_Tables_number", SpaceGroupNumber);
   ReadStringTag("_symmetry_cell_setting", CellSetting);
+}
 
-  // Symmetry operations. Database exports number them: "1<tab>'x, y, z'"
-  // keeps only what follows the tab.
+// Database exports number the operations: "1<tab>'x, y, z'" keeps only what
+// follows the tab.
+void CCIFFile::ReadSymmetryOperations(bool siteIdDialect) {
   FindTag("_symmetry_equiv_pos_as_xyz");
   nSymmetryOperations = 0;
   while (const char* line = NextLineIn(lines_, next_)) {
@@ -284,13 +243,15 @@ int CCIFFile::Read(const std::string& path) {
     StripQuotes(text);
     if (EndsLoop(text)) break;
     if (nSymmetryOperations >= kMaxSymmetryOperations) {
-      PrintTableFull(path, kMaxSymmetryOperations, "symmetry operations");
+      PrintTableFull(Path, kMaxSymmetryOperations, "symmetry operations");
       break;
     }
     SymmetryOperations[nSymmetryOperations++] = text;
   }
+}
 
-  // Atom types: symbol, then the oxidation number after a tab or a blank.
+// Symbol, then the oxidation number after a tab or a blank.
+void CCIFFile::ReadAtomTypes() {
   FindTag("_atom_type_oxidation_number");
   nAtomTypes = 0;
   while (const char* line = NextLineIn(lines_, next_)) {
@@ -299,7 +260,7 @@ int CCIFFile::Read(const std::string& path) {
     if (EndsLoop(text)) break;
     if (text[0] == '#') continue;
     if (nAtomTypes >= nMaxAtomTypes) {
-      PrintTableFull(path, nMaxAtomTypes, "atom types");
+      PrintTableFull(Path, nMaxAtomTypes, "atom types");
       break;
     }
     size_t split = text.find('\t');
@@ -315,8 +276,10 @@ int CCIFFile::Read(const std::string& path) {
     OxidationNumbers[nAtomTypes] = oxidation;
     ++nAtomTypes;
   }
+}
 
-  // Asymmetric sites, read by position after the last header of the loop.
+// The asymmetric sites, read by position after the last header of the loop.
+void CCIFFile::ReadAtomSites(bool siteIdDialect) {
   if (!siteIdDialect) {
     FindTag("_atom_site_calc_flag");
   } else if (FindTag("_atom_site_B_iso_or_equiv") != 1) {
@@ -330,33 +293,33 @@ int CCIFFile::Read(const std::string& path) {
     if (text[0] == '#') continue;
     const char* fields[8] = {};
     const int nFields = CutSiteFields(text, fields);
-    const int i = nAtomSites;
-    if (i < nMaxAtomSites) {
-      // A row cut short still leaves its leading fields in its slot; they
-      // count for nothing.
-      for (int k = 0; k < nFields; ++k) {
-        switch (k) {
-          case 0: SiteLabels[i] = fields[0]; break;
-          case 1: SiteTypeSymbols[i] = fields[1]; break;
-          case 2: SiteMultiplicities[i] = AtoI(fields[2]); break;
-          case 3: SiteWyckoffSymbols[i] = fields[3]; break;
-          case 4: SiteX[i] = AtoF(fields[4]); break;
-          case 5: SiteY[i] = AtoF(fields[5]); break;
-          case 6: SiteZ[i] = AtoF(fields[6]); break;
-          case 7: SiteOccupancies[i] = AtoF(fields[7]); break;
-        }
-      }
+    if (nAtomSites < nMaxAtomSites) {
+      StoreSiteFields(nAtomSites, fields, nFields);
     } else if (nFields == 8) {
-      PrintTableFull(path, nMaxAtomSites, "atom sites");
+      PrintTableFull(Path, nMaxAtomSites, "atom sites");
       break;
     }
     // A row needs a column after the occupancy; one without ends the loop.
     if (nFields < 8) break;
     ++nAtomSites;
   }
+}
 
-  Close();
-  return 1;
+// A row cut short still leaves its leading fields in its slot; they count for
+// nothing.
+void CCIFFile::StoreSiteFields(int i, const char* const fields[8], int nFields) {
+  for (int k = 0; k < nFields; ++k) {
+    switch (k) {
+      case 0: SiteLabels[i] = fields[0]; break;
+      case 1: SiteTypeSymbols[i] = fields[1]; break;
+      case 2: SiteMultiplicities[i] = AtoI(fields[2]); break;
+      case 3: SiteWyckoffSymbols[i] = fields[3]; break;
+      case 4: SiteX[i] = AtoF(fields[4]); break;
+      case 5: SiteY[i] = AtoF(fields[5]); break;
+      case 6: SiteZ[i] = AtoF(fields[6]); break;
+      case 7: SiteOccupancies[i] = AtoF(fields[7]); break;
+    }
+  }
 }
 
 }  // namespace quorvel

@@ -2,11 +2,8 @@
 // asymmetric sites, exactly as the file states them.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
-
-#include "text/LineReader.h"
 
 namespace quorvel {
 
@@ -17,22 +14,9 @@ class CCIFFile {
   static constexpr int kDefaultAtomSites = 4096;
 
   CCIFFile();
-  virtual ~CCIFFile();
-  CCIFFile(const CCIFFile& other);
-  CCIFFile& operator=(const CCIFFile& other);
 
-  // Reads the whole file: 1 when it was opened, -1 when it cannot be opened,
-  // -2 when a file is still open.
+  // Reads the whole file: 1 when it was opened, -1 when it cannot be opened.
   int Read(const std::string& path);
-  int Open(const std::string& path);
-  void Close();
-  // Rewinds and finds the first line that begins with tag: 1, or -1 at end.
-  int FindTag(const char* tag);
-  // Value after the tag, trimmed and unquoted; "Undefined" when not found.
-  // A null tag reads the next line from the current position.
-  int ReadStringTag(const char* tag, std::string& value);
-  int ReadIntTag(const char* tag, int& value);
-  int ReadDoubleTag(const char* tag, double& value);
   // Release and re-allocate the row tables; return the capacity (0 on failure).
   int AllocateAtomTypes(int count);
   int AllocateAtomSites(int count);
@@ -73,10 +57,28 @@ class CCIFFile {
   std::vector<double> SiteOccupancies;
 
  private:
-  std::unique_ptr<LineReader> file_;  // open only inside Read
-  // The open file read once by Open: every line as the line reader delivers
-  // it, each ended by a '\0'. FindTag and the loops walk this text instead of
-  // rereading the file for every tag.
+  // Reads the file at path into lines_: 1, or -1 when it cannot be opened.
+  int Open(const std::string& path);
+  void Close();
+  // Rewinds and finds the first line that begins with tag: 1, or -1 at end.
+  int FindTag(const char* tag);
+  // Value after the tag, trimmed and unquoted; "Undefined" when not found.
+  // A null tag reads the next line from the current position.
+  int ReadStringTag(const char* tag, std::string& value);
+  int ReadIntTag(const char* tag, int& value);
+  int ReadDoubleTag(const char* tag, double& value);
+
+  // The steps of Read: the values of the header tags, then the loops.
+  void ReadHeader();
+  void ReadSymmetryOperations(bool siteIdDialect);
+  void ReadAtomTypes();
+  void ReadAtomSites(bool siteIdDialect);
+  // Stores the first nFields fields of a site row as row i.
+  void StoreSiteFields(int i, const char* const fields[8], int nFields);
+
+  // The file being read, read once by Open: every line as the line reader
+  // delivers it, each ended by a '\0'. FindTag and the loops walk this text
+  // instead of rereading the file for every tag. Empty outside Read.
   std::string lines_;
   size_t next_ = 0;  // offset in lines_ of the next line to read
 };

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <ctime>
 
-#include "text/NumberFormat.h"
-#include "system/Platform.h"
-#include "text/TextUtil.h"
 #include "crystal/Crystal.h"
+#include "numerics/Constants.h"
+#include "system/Platform.h"
+#include "text/Messages.h"
+#include "text/NumberFormat.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 
@@ -32,7 +34,7 @@ double CoordinateForCIF(double x) { return FoldToUnitCell(x + 1e-8); }
 int WriteCIF(CCrystal& crystal, const std::string& path) {
   FilePtr file = OpenFilePtr(path, "w");
   if (!file) {
-    std::printf("Can not write to [%s].\n", path.c_str());
+    ReportCanNotWrite(path);
     return -1;
   }
   std::FILE* f = file.get();
@@ -55,9 +57,9 @@ int WriteCIF(CCrystal& crystal, const std::string& path) {
   std::fprintf(f, "_chemical_formula_sum              '%s'\n", crystal.FormulaSum.c_str());
   std::fprintf(f, "\n");
 
-  std::fprintf(f, "_cell_length_a                     %lg\n", crystal.a * 10.0);
-  std::fprintf(f, "_cell_length_b                     %lg\n", crystal.b * 10.0);
-  std::fprintf(f, "_cell_length_c                     %lg\n", crystal.c * 10.0);
+  std::fprintf(f, "_cell_length_a                     %lg\n", crystal.a * kAngstromPerNm);
+  std::fprintf(f, "_cell_length_b                     %lg\n", crystal.b * kAngstromPerNm);
+  std::fprintf(f, "_cell_length_c                     %lg\n", crystal.c * kAngstromPerNm);
   std::fprintf(f, "_cell_angle_alpha                  %lg\n", crystal.alpha);
   std::fprintf(f, "_cell_angle_beta                   %lg\n", crystal.beta);
   std::fprintf(f, "_cell_angle_gamma                  %lg\n", crystal.gamma);

@@ -1,6 +1,8 @@
 #include "numerics/MyVector.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 namespace quorvel {
@@ -15,14 +17,8 @@ void MatrixRangeError(int index, int first, int last) {
   std::exit(-1);
 }
 
-void VectorCopyLengthError(int thisLength, int sourceLength) {
-  std::printf("CMyVector::Copy: Inconsistent vector length [%d != %d]\n", thisLength, sourceLength);
-  std::exit(-1);
-}
-
 void CMyMatrix::Free() {
-  delete[] rows_;
-  rows_ = nullptr;
+  std::vector<CMyVector>().swap(rows_);
   nRows_ = nColumns_ = rowBase_ = columnBase_ = 0;
 }
 
@@ -33,10 +29,14 @@ int CMyMatrix::SetSize(int nRows, int nColumns) {
   }
   if (nRows == nRows_ && nColumns == nColumns_) return nRows_;
   Free();
-  rows_ = new (std::nothrow) CMyVector[static_cast<size_t>(nRows)];
-  if (!rows_) return 0;
-  for (int i = 0; i < nRows; ++i) {
-    if (rows_[i].SetRange(0, nColumns - 1) < 1) {
+  try {
+    rows_.resize(static_cast<size_t>(nRows));
+  } catch (const std::exception&) {
+    Free();
+    return 0;
+  }
+  for (CMyVector& row : rows_) {
+    if (row.SetRange(0, nColumns - 1) < 1) {
       Free();
       return 0;
     }
@@ -49,14 +49,7 @@ int CMyMatrix::SetSize(int nRows, int nColumns) {
 void CMyMatrix::SetBase(int rowBase, int columnBase) {
   rowBase_ = rowBase;
   columnBase_ = columnBase;
-  for (int i = 0; i < nRows_; ++i) rows_[i].SetRange(columnBase, columnBase + nColumns_ - 1);
-}
-
-void CMyMatrix::Copy(const CMyMatrix& source) {
-  if (SetSize(source.nRows_, source.nColumns_) < 1) return;
-  SetBase(source.rowBase_, source.columnBase_);
-  for (int i = rowBase_; i < rowBase_ + nRows_; ++i)
-    for (int j = columnBase_; j < columnBase_ + nColumns_; ++j) (*this)[i][j] = source[i][j];
+  for (CMyVector& row : rows_) row.SetRange(columnBase, columnBase + nColumns_ - 1);
 }
 
 int minver(double* a, int l, int n, double eps, double* det) {

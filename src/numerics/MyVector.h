@@ -2,33 +2,25 @@
 // test is a programming error that ends the program with exit status -1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <new>
+#include <exception>
+#include <vector>
 
 namespace quorvel {
 
 [[noreturn]] void VectorRangeError(int index, int first, int last);
 [[noreturn]] void MatrixRangeError(int index, int first, int last);
-[[noreturn]] void VectorCopyLengthError(int thisLength, int sourceLength);
 
 // A vector whose first subscript is chosen by the caller (base). Both element
-// types (double and 32-bit integer) print the same CMyVector messages.
+// types (double and 32-bit integer) print the same CMyVector messages. Copies
+// take the source's subscripts and elements.
 template <typename T>
 class CMyVectorT {
  public:
-  CMyVectorT() = default;
-  ~CMyVectorT() { Free(); }
-  // Copies are made explicitly with Copy; copy construction copies the same way.
-  CMyVectorT(const CMyVectorT& other) { CopyFrom(other); }
-  CMyVectorT& operator=(const CMyVectorT& other) {
-    if (this != &other) Copy(other);
-    return *this;
-  }
-
   // Covers subscripts first..last. The same length only moves the base and
-  // keeps the elements; another length reallocates (elements uninitialised).
+  // keeps the elements; another length reallocates. Returns the length, 0
+  // (with the vector empty) for a length below 1 or memory that cannot be had.
   int SetRange(int first, int last) {
     long long length = static_cast<long long>(last) - first + 1;
     if (length == n_) {
@@ -37,83 +29,64 @@ class CMyVectorT {
     }
     Free();
     if (length < 1 || length > 0x7fffffff) return 0;
-    data_ = new (std::nothrow) T[static_cast<size_t>(length)];
-    if (!data_) return 0;
-    n_ = capacity_ = static_cast<int>(length);
+    try {
+      data_.resize(static_cast<size_t>(length));
+    } catch (const std::exception&) {  // bad_alloc, or length_error beyond max_size
+      Free();
+      return 0;
+    }
+    n_ = static_cast<int>(length);
     base_ = first;
     return n_;
   }
 
   void Free() {
-    delete[] data_;
-    data_ = nullptr;
-    base_ = n_ = capacity_ = 0;
+    std::vector<T>().swap(data_);
+    base_ = n_ = 0;
   }
 
   T& operator[](int i) {
-    if (!data_ || i < base_ || i > base_ + n_ - 1) VectorRangeError(i, base_, base_ + n_ - 1);
-    return data_[i - base_];
+    if (n_ < 1 || i < base_ || i > base_ + n_ - 1) VectorRangeError(i, base_, base_ + n_ - 1);
+    return data_[static_cast<size_t>(i - base_)];
   }
   const T& operator[](int i) const {
-    if (!data_ || i < base_ || i > base_ + n_ - 1) VectorRangeError(i, base_, base_ + n_ - 1);
-    return data_[i - base_];
-  }
-
-  // Element-wise copy over the source's subscripts; the lengths must agree.
-  void Copy(const CMyVectorT& source) {
-    if (n_ != source.n_) VectorCopyLengthError(n_, source.n_);
-    for (int i = source.base_; i <= source.base_ + source.n_ - 1; ++i) (*this)[i] = source[i];
-    capacity_ = source.capacity_;
+    if (n_ < 1 || i < base_ || i > base_ + n_ - 1) VectorRangeError(i, base_, base_ + n_ - 1);
+    return data_[static_cast<size_t>(i - base_)];
   }
 
   CMyVectorT& operator*=(T s) {
-    for (int i = 0; i < n_; ++i) data_[i] *= s;
+    for (T& e : data_) e *= s;
     return *this;
   }
 
   int Base() const { return base_; }
   int Size() const { return n_; }
-  int Capacity() const { return capacity_; }
 
  private:
-  void CopyFrom(const CMyVectorT& other) {
-    if (other.n_ > 0 && SetRange(other.base_, other.base_ + other.n_ - 1) > 0)
-      for (int i = 0; i < n_; ++i) data_[i] = other.data_[i];
-  }
-
   int base_ = 0;
   int n_ = 0;
-  int capacity_ = 0;
-  T* data_ = nullptr;
+  std::vector<T> data_;
 };
 
 using CMyVector = CMyVectorT<double>;
 using CMyIntVector = CMyVectorT<std::int32_t>;
 
-// A matrix of CMyVector rows with chosen row and column bases.
+// A matrix of CMyVector rows with chosen row and column bases. Copies take
+// the source's size, bases and elements.
 class CMyMatrix {
  public:
-  CMyMatrix() = default;
-  virtual ~CMyMatrix() { Free(); }
-  CMyMatrix(const CMyMatrix& other) { Copy(other); }
-  CMyMatrix& operator=(const CMyMatrix& other) {
-    if (this != &other) Copy(other);
-    return *this;
-  }
-
   // Makes the matrix nRows x nColumns with both bases 0. Counts below 1 empty
   // it and return 0; the same size changes nothing.
   int SetSize(int nRows, int nColumns);
   void SetBase(int rowBase, int columnBase);
   CMyVector& operator[](int i) {
-    if (!rows_ || i < rowBase_ || i > rowBase_ + nRows_ - 1) MatrixRangeError(i, rowBase_, rowBase_ + nRows_ - 1);
-    return rows_[i - rowBase_];
+    if (nRows_ < 1 || i < rowBase_ || i > rowBase_ + nRows_ - 1) MatrixRangeError(i, rowBase_, rowBase_ + nRows_ - 1);
+    return rows_[static_cast<size_t>(i - rowBase_)];
   }
   const CMyVector& operator[](int i) const {
-    if (!rows_ || i < rowBase_ || i > rowBase_ + nRows_ - 1) MatrixRangeError(i, rowBase_, rowBase_ + nRows_ - 1);
-    return rows_[i - rowBase_];
+    if (nRows_ < 1 || i < rowBase_ || i > rowBase_ + nRows_ - 1) MatrixRangeError(i, rowBase_, rowBase_ + nRows_ - 1);
+    return rows_[static_cast<size_t>(i - rowBase_)];
   }
-  void Copy(const CMyMatrix& source);
   void Free();
 
   int Rows() const { return nRows_; }
@@ -124,7 +97,7 @@ class CMyMatrix {
  private:
   int nRows_ = 0;
   int nColumns_ = 0;
-  CMyVector* rows_ = nullptr;
+  std::vector<CMyVector> rows_;
   int rowBase_ = 0;
   int columnBase_ = 0;
 };

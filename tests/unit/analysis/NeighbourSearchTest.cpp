@@ -27,7 +27,7 @@ void MakeCrystal(CCrystal& crystal, double a, double b, double c, double alpha, 
   crystal.CalculateLatticeVectors();
   CAtomType type;
   type.Name = "X";
-  crystal.AddAtomTypeRecord(type);
+  crystal.AtomTypes[crystal.nAtomTypes++] = type;
 }
 
 void AddSite(CCrystal& crystal, const std::string& label, double x, double y, double z) {

@@ -66,7 +66,7 @@ TEST(Crystal, ExpansionFindsTheSameSitesAsTheLiteralScan) {
       for (const char* name : {"A", "B", "C"}) {
         CAtomType type;
         type.Name = name;
-        crystal.AddAtomTypeRecord(type);
+        crystal.AtomTypes[crystal.nAtomTypes++] = type;
       }
       crystal.AllocateAtomAsymSites(60);
       CaptureStdout();
@@ -120,7 +120,7 @@ TEST(Crystal, AutomaticLabelsCountTheSitesOfTheSameTypeName) {
     crystal.AllocateAtomAsymSites(60);
     CAtomType labelled;
     labelled.Label = "Cl";
-    crystal.AddAtomTypeRecord(labelled);
+    crystal.AtomTypes[crystal.nAtomTypes++] = labelled;
     crystal.AtomTypes[crystal.nAtomTypes++] = CAtomType();
     CaptureStdout();
     for (int k = 0; k < 160; ++k) {
@@ -171,7 +171,7 @@ TEST(Crystal, FillingAndExpandingFullTables) {
   CCrystal full;
   full.SetLatticeParameters(2, 2, 2, 90, 90, 90);
   full.CalculateLatticeVectors();
-  full.AddAtomTypeRecord(CAtomType());
+  full.AtomTypes[full.nAtomTypes++] = CAtomType();
   full.AllocateAtomAsymSites(16384);
   full.AllocateAtomSites(16384);
   for (int i = 0; i < 16384; ++i)
