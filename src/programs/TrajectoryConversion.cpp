@@ -8,12 +8,24 @@
 #include "formats/CIFWriter.h"
 #include "formats/XSFWriter.h"
 #include "text/Messages.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 
 void WriteStructureCIF(const char* which, CCrystal& crystal, const std::string& path) {
   std::printf("Make CIFFile of %s structure [%s].\n", which, path.c_str());
   WriteCIF(crystal, path);
+}
+
+CTrajectoryConversion::CLayout CTrajectoryConversion::CLayout::ForOutput(EStart start, const std::string& output,
+                                                                         const std::string& crystalName) {
+  CLayout layout;
+  layout.Start = start;
+  layout.CrystalName = crystalName;
+  layout.XSF = output;
+  ReplaceExtension(layout.XSF, "xsf");
+  layout.CIFStem = CutAtLastDot(output);
+  return layout;
 }
 
 CTrajectoryConversion::CTrajectoryConversion(const CConversionSettings& settings, CLayout layout)

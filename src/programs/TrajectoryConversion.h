@@ -41,6 +41,11 @@ class CTrajectoryConversion {
     bool bHeaderAlways = false;
     // A structure without atoms gets neither CIF file nor RDF, but a message.
     bool bSkipEmptyStructures = false;
+
+    // The layout of an output conversion named by its output file: the XSF
+    // file is that name with the extension xsf, the CIF files take the name
+    // up to its last dot.
+    static CLayout ForOutput(EStart start, const std::string& output, const std::string& crystalName);
   };
 
   CTrajectoryConversion(const CConversionSettings& settings, CLayout layout);

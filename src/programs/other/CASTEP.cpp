@@ -264,12 +264,7 @@ class COutputConversion final : public CTrajectoryConversion {
 int CASTEPConvOutput(const std::string& argument, const CConversionSettings& settings) {
   const std::string base = CutAtLastDot(argument);
   const std::string castepPath = base + ".castep";
-  CTrajectoryConversion::CLayout layout;
-  layout.Start = CTrajectoryConversion::EStart::kHeadOfLog;
-  layout.CrystalName = castepPath;
-  layout.XSF = argument;
-  ReplaceExtension(layout.XSF, "xsf");
-  layout.CIFStem = base;
+  auto layout = CTrajectoryConversion::CLayout::ForOutput(CTrajectoryConversion::EStart::kHeadOfLog, argument, castepPath);
   // A run may leave no structure at all (a file without a cell block).
   layout.bSkipEmptyStructures = true;
 

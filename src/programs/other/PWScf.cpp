@@ -238,12 +238,7 @@ int COutputConversion::ReadNextStep(CCrystal& crystal) {
 
 int PWScfConvOutput(const std::string& argument, const CConversionSettings& settings) {
   const std::string base = CutAtLastDot(argument);
-  CTrajectoryConversion::CLayout layout;
-  layout.Start = CTrajectoryConversion::EStart::kInputFile;
-  layout.CrystalName = argument;
-  layout.XSF = argument;
-  ReplaceExtension(layout.XSF, "xsf");
-  layout.CIFStem = base;
+  auto layout = CTrajectoryConversion::CLayout::ForOutput(CTrajectoryConversion::EStart::kInputFile, argument, argument);
   const std::string inputPath = base + ".inp";
 
   std::printf("\n");

@@ -351,12 +351,7 @@ int TranSIESTAConvOutput(const std::string& argument, const CConversionSettings&
   const std::string base = CutAtLastDot(argument);
   const std::string atkPath = base + ".atk";
   const std::string outPath = base + ".out";
-  CTrajectoryConversion::CLayout layout;
-  layout.Start = CTrajectoryConversion::EStart::kHeadOfLog;
-  layout.CrystalName = outPath;
-  layout.XSF = argument;
-  ReplaceExtension(layout.XSF, "xsf");
-  layout.CIFStem = base;
+  auto layout = CTrajectoryConversion::CLayout::ForOutput(CTrajectoryConversion::EStart::kHeadOfLog, argument, outPath);
 
   std::printf("\n");
   std::printf("ATK file    : %s\n", atkPath.c_str());
