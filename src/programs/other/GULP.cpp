@@ -7,6 +7,7 @@
 #include "crystal/Crystal.h"
 #include "formats/CIFWriter.h"
 #include "numerics/Constants.h"
+#include "programs/Conversion.h"
 #include "text/LineReader.h"
 #include "text/Messages.h"
 #include "text/TextUtil.h"
@@ -14,9 +15,6 @@
 namespace quorvel {
 
 namespace {
-
-constexpr int kMaxAtomTypes = CCrystal::kConverterAtomTypes;
-constexpr int kMaxAtomSites = CCrystal::kConverterAtomSites;
 
 // Every keyword is looked for from the start of the file: the first line
 // that, trimmed, begins with it (letter case ignored) is the keyword line, and
@@ -130,12 +128,6 @@ void ReadSpaceGroup(LineReader& reader, CCrystal& crystal) {
 namespace CGULP {
 
 int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
-  crystal.Name = path;
-  crystal.SpaceGroup.Initialize();
-  crystal.AllocateAtomTypes(kMaxAtomTypes);
-  crystal.AllocateAtomAsymSites(kMaxAtomSites);
-  crystal.AllocateAtomSites(kMaxAtomSites);
-
   LineReader reader;
   if (!reader.Open(path)) {
     ReportCanNotRead(path, "Error in CGULP::ReadCrystalStructure: ");
@@ -151,8 +143,7 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
 }  // namespace CGULP
 
 int GULPMakeCIFFromInput(const std::string& path, const CDatabasePaths& databases) {
-  auto crystal = std::make_unique<CCrystal>();
-  crystal->Databases = databases;
+  std::unique_ptr<CCrystal> crystal = NewConverterCrystal(path, databases);
   std::printf("glp file: %s\n", path.c_str());
   // When the file cannot be read, its message stands and the empty crystal
   // is written all the same.

@@ -10,8 +10,9 @@ class CCrystal;
 
 namespace CGULP {
 
-// Reads the structure of a GULP input file into crystal: the asymmetric
-// unit with its space group, without expanding it. 1 after reading, -1
+// Reads the structure of a GULP input file into a converter's crystal
+// (NewConverterCrystal): the asymmetric unit with its space group, without
+// expanding it. 1 after reading, -1
 // when the file cannot be opened.
 int ReadCrystalStructure(const std::string& path, CCrystal& crystal);
 
