@@ -67,6 +67,10 @@ class CCrystal {
   int CopyAsymSitesToSites();
   int ExpandAsymSites();
   int FindAtomSite(int iAtomType, double x, double y, double z) const;
+  // Keeps, of unit-cell sites of one type that lie within tolerance of each
+  // other along every axis (fractional, modulo 1), the first; the density
+  // follows. Returns the number of sites left.
+  int MergeSitesWithin(double tolerance);
 
   // Inline: the neighbour searches call it for every pair they test.
   double GetDistance2(double x1, double y1, double z1, double x2, double y2, double z2) const {

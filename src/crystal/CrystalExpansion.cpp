@@ -119,6 +119,36 @@ int CCrystal::ExpandAsymSites() {
   return nAtomSites;
 }
 
+namespace {
+
+// Whether two fractional coordinates are within tolerance across the cell's
+// edge too (0.9996 and 0.0003).
+bool NearModuloOne(double a, double b, double tolerance) {
+  const double d = a - b;
+  return std::fabs(d - std::round(d)) < tolerance;
+}
+
+}  // namespace
+
+int CCrystal::MergeSitesWithin(double tolerance) {
+  int nKept = 0;
+  for (int k = 0; k < nAtomSites; ++k) {
+    const CAtomSite& s = AtomSites[k];
+    bool bSame = false;
+    for (int j = 0; j < nKept && !bSame; ++j) {
+      const CAtomSite& t = AtomSites[j];
+      bSame = t.iAtomType == s.iAtomType && NearModuloOne(t.x, s.x, tolerance) &&
+              NearModuloOne(t.y, s.y, tolerance) && NearModuloOne(t.z, s.z, tolerance);
+    }
+    if (bSame) continue;
+    if (nKept != k) AtomSites[nKept] = s;
+    ++nKept;
+  }
+  nAtomSites = nKept;
+  CalculateDensity();
+  return nAtomSites;
+}
+
 int CCrystal::FindAtomSite(int iAtomType, double x, double y, double z) const {
   for (int k = 0; k < nAtomSites; ++k)
     if (IsSameSite(*this, k, iAtomType, x, y, z)) return k;

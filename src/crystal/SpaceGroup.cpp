@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 
 #include "text/LineReader.h"
 #include "text/Messages.h"
@@ -167,8 +168,9 @@ bool ParseSPGRecordHeader(char* line, SPGRecordHeader& header) {
 }
 
 // Searches the space-group database at path for the first record whose
-// header satisfies matches. A record is its header line, a second line that
-// is not used, and nLines operation lines; a header line that lacks a field,
+// header (with its second line, empty when missing) satisfies matches. A
+// record is its header line, a second line naming the Hall symbol and the
+// full symbol, and nLines operation lines; a header line that lacks a field,
 // or the end of the file inside a record, ends the search. Returns -1 (with
 // its message) when the file cannot be opened, 0 when no record matches, 1
 // when one does: header then holds it and reader stands before its operation
@@ -183,8 +185,8 @@ int FindSPGRecord(LineReader& reader, const std::string& path, Match matches, SP
   }
   while (reader.ReadLine()) {
     if (!ParseSPGRecordHeader(reader.Line(), header)) return 0;
-    const bool bMatch = matches(header);
     bSecondLine = reader.ReadLine();
+    const bool bMatch = matches(header, bSecondLine ? reader.Line() : "");
     if (bMatch) return 1;
     if (!bSecondLine) return 0;
     for (int i = 0; i < header.nLines; ++i)
@@ -204,6 +206,29 @@ bool SameSymbol(const char* a, const char* b) {
     while (IsWhite(*b)) ++b;
     if (!*a || !*b) return !*a && !*b;
     if (LowerCase(*a) != LowerCase(*b)) return false;
+  }
+}
+
+// The Hall symbol of a record's second line ("Hall symbol: -I 4bd 2  Full
+// symbol: ..."): from after its colon to the two blanks before the next field.
+std::string HallSymbolOf(const char* secondLine) {
+  const char* start = std::strstr(secondLine, "Hall symbol:");
+  if (!start) return "";
+  start += std::strlen("Hall symbol:");
+  start += std::strspn(start, " ");
+  const char* end = std::strstr(start, "  ");
+  return end ? std::string(start, end) : std::string(start);
+}
+
+// Hall symbols are the same when their blank-separated terms are, letter
+// case aside ("-P 2ac 2n" and "-p 2ac  2N").
+bool SameHallSymbol(const std::string& a, const std::string& b) {
+  std::istringstream sa(a), sb(b);
+  std::string ta, tb;
+  while (true) {
+    const bool ga = static_cast<bool>(sa >> ta), gb = static_cast<bool>(sb >> tb);
+    if (!ga || !gb) return ga == gb;
+    if (!EqualNoCase(ta, tb)) return false;
   }
 }
 
@@ -241,7 +266,7 @@ int CSpaceGroup::ReadSPG(int number, int secondKey, const std::string& path) {
   LineReader reader;
   SPGRecordHeader header;
   bool bSecondLine = false;
-  auto sameKeys = [&](const SPGRecordHeader& h) { return h.Number == number && h.SecondKey == secondKey; };
+  auto sameKeys = [&](const SPGRecordHeader& h, const char*) { return h.Number == number && h.SecondKey == secondKey; };
   const int found = FindSPGRecord(reader, path, sameKeys, header, bSecondLine);
   if (found < 0) return -1;
   // A record cut off after its header line is not loaded.
@@ -261,8 +286,23 @@ int CSpaceGroup::FindByName(const std::string& symbol, const std::string& path, 
   LineReader reader;
   SPGRecordHeader header;
   bool bSecondLine = false;
-  auto sameSymbol = [&](const SPGRecordHeader& h) { return SameSymbol(h.Name.c_str(), symbol.c_str()); };
+  auto sameSymbol = [&](const SPGRecordHeader& h, const char*) { return SameSymbol(h.Name.c_str(), symbol.c_str()); };
   const int found = FindSPGRecord(reader, path, sameSymbol, header, bSecondLine);
+  if (found == 1) {
+    number = header.Number;
+    secondKey = header.SecondKey;
+  }
+  return found;
+}
+
+int CSpaceGroup::FindByHall(const std::string& hall, const std::string& path, int& number, int& secondKey) {
+  LineReader reader;
+  SPGRecordHeader header;
+  bool bSecondLine = false;
+  auto sameHall = [&](const SPGRecordHeader&, const char* secondLine) {
+    return SameHallSymbol(HallSymbolOf(secondLine), hall);
+  };
+  const int found = FindSPGRecord(reader, path, sameHall, header, bSecondLine);
   if (found == 1) {
     number = header.Number;
     secondKey = header.SecondKey;

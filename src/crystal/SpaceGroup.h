@@ -25,6 +25,8 @@ class CSpaceGroup {
   // ignoring letter case. 1 with number and secondKey set when found, 0 when
   // not found, -1 (with its message) when the database cannot be read.
   static int FindByName(const std::string& symbol, const std::string& path, int& number, int& secondKey);
+  // The same by Hall symbol ("-I 4bd 2"), compared term by term.
+  static int FindByHall(const std::string& hall, const std::string& path, int& number, int& secondKey);
   // Image of a fractional position under operation i, centring j and
   // inversion k (k > 0), folded into the cell. Returns 1.
   int ApplyOperation(int i, int j, int k, double x, double y, double z, double& x2, double& y2, double& z2) const;

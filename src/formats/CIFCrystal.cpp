@@ -1,12 +1,44 @@
 #include "formats/CIFCrystal.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "crystal/Crystal.h"
 #include "formats/CIFFile.h"
+#include "formats/CIFTags.h"
 
 namespace quorvel {
+
+namespace {
+
+// Fractional distance along each axis within which images are one site.
+constexpr double kPrintedPrecision = 0.001;
+
+// A file read by its tags that lists no operations names its space group:
+// by Hall symbol, by Hermann-Mauguin symbol or by number, in that order of
+// trust, looked up in the space-group database (first setting for a number).
+void LoadNamedSpaceGroup(const CCIFFile& record, CCrystal& crystal) {
+  const std::string& path = crystal.Databases.SPGDBPath;
+  int number = 0, secondKey = 1;
+  bool found = !record.HallSymbol.empty() && CSpaceGroup::FindByHall(record.HallSymbol, path, number, secondKey) == 1;
+  if (!found && !record.SpaceGroupName.empty())
+    found = CSpaceGroup::FindByName(record.SpaceGroupName, path, number, secondKey) == 1;
+  if (!found && record.SpaceGroupNumber > 0) {
+    number = record.SpaceGroupNumber;
+    secondKey = 1;
+    found = true;
+  }
+  if (!found || number <= 0) {
+    std::printf("CIF file [%s] lists no symmetry operations and names no space group the database knows: "
+                "read as P1.\n", record.Path.c_str());
+    crystal.SpaceGroup.AddOperationText("x,y,z");
+    return;
+  }
+  crystal.SpaceGroup.ReadSPG(number, secondKey, path);
+}
+
+}  // namespace
 
 // The space group takes the file's own operations, in file order, replacing
 // the identity that Initialize put first: a file without an operation loop
@@ -24,6 +56,7 @@ void BuildCrystalFromCIF(const CCIFFile& record, const std::string& path, CCryst
   crystal.SpaceGroup.nOperations = 0;
   int nOperations = std::min(std::max(record.nSymmetryOperations, 0), static_cast<int>(CCIFFile::kMaxSymmetryOperations));
   for (int i = 0; i < nOperations; ++i) crystal.SpaceGroup.AddOperationText(record.SymmetryOperations[i]);
+  if (record.ReadByTags && nOperations == 0) LoadNamedSpaceGroup(record, crystal);
 
   crystal.AllocateAtomTypes(record.nMaxAtomTypes);
   int nTypes = std::min({record.nAtomTypes, static_cast<int>(record.AtomTypeSymbols.size()),
@@ -40,6 +73,9 @@ void BuildCrystalFromCIF(const CCIFFile& record, const std::string& path, CCryst
                     record.SiteY[i], record.SiteZ[i], 0, 0, 0);
 
   crystal.ExpandAsymSites();
+  // A file read by its tags prints its positions to a few decimals (2/3 as
+  // 0.6667 or 0.667): images closer than that are one site, as ASE takes them.
+  if (record.ReadByTags) crystal.MergeSitesWithin(kPrintedPrecision);
 }
 
 bool ReadCIFCrystal(const std::string& path, const CDatabasePaths& databases, CCrystal& crystal) {
@@ -47,6 +83,7 @@ bool ReadCIFCrystal(const std::string& path, const CDatabasePaths& databases, CC
   // the heap only while the crystal is built.
   auto record = std::make_unique<CCIFFile>();
   if (record->Read(path) < 1) return false;
+  if (record->ReadByTags && ReadCIFTags(path, *record) < 1) return false;
   crystal.Databases = databases;
   BuildCrystalFromCIF(*record, path, crystal);
   return true;

@@ -1,5 +1,7 @@
 #include "formats/CIFFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -40,6 +42,16 @@ bool EndsLoop(const std::string& text) { return text.empty() || text[0] == '_' |
 void PrintTableFull(const std::string& path, int limit, const char* what) {
   std::printf("Error in CCIFFile::Read: [%s] has more than %d %s; only the first %d are read.\n", path.c_str(), limit,
               what, limit);
+}
+
+// Whether text holds word in any letter case (the lines of lines_ are
+// separated by '\0', which a word never holds).
+bool ContainsNoCase(const std::string& text, const char* word) {
+  const size_t n = std::strlen(word);
+  auto it = std::search(text.begin(), text.end(), word, word + n, [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+  });
+  return it != text.end();
 }
 
 template <typename T>
@@ -186,8 +198,47 @@ int CCIFFile::Read(const std::string& path) {
   ReadSymmetryOperations(siteIdDialect);
   ReadAtomTypes();
   ReadAtomSites(siteIdDialect);
+  ReadByTags = NeedsReadingByTags(siteIdDialect);
   Close();
   return 1;
+}
+
+// The fixed layout is what this record reads by position: site rows whose
+// first eight fields are label, type symbol, multiplicity, Wyckoff letter, x,
+// y, z and occupancy, after the tag that ends their loop, and the operations
+// in _symmetry_equiv_pos_as_xyz. A file is read by its tags instead when it
+// names fractional positions (_atom_site_fract_x, in any letter case) and
+//  - no site row was read by position, or
+//  - the loop header ending at that tag puts one of those eight columns
+//    elsewhere (a COD file ending its loop with _atom_site_calc_flag), or
+//  - no operation was read while the file lists them under
+//    _space_group_symop_operation_xyz.
+// Every other file, those with sites in the fixed layout and those without
+// any fractional position (empty, cut short or without sites), is read by
+// position as before, with the same messages and the same crystal.
+bool CCIFFile::NeedsReadingByTags(bool siteIdDialect) {
+  if (!ContainsNoCase(lines_, "_atom_site_fract_x")) return false;
+  if (nAtomSites == 0) return true;
+  if (nSymmetryOperations == 0 && ContainsNoCase(lines_, "_space_group_symop_operation_xyz")) return true;
+  static const char* const kColumns[8] = {"_atom_site_label", "_atom_site_type_symbol",
+                                          "_atom_site_symmetry_multiplicity", "_atom_site_Wyckoff_symbol",
+                                          "_atom_site_fract_x", "_atom_site_fract_y", "_atom_site_fract_z",
+                                          "_atom_site_occupancy"};
+  const char* rowsAfter = FindSiteRows(siteIdDialect);
+  // The header: the run of _atom_site_ lines that ends at that line.
+  std::vector<std::string> header;
+  size_t next = 0;
+  while (const char* line = NextLineIn(lines_, next)) {
+    if (std::strncmp(line, "_atom_site_", 11) == 0)
+      header.emplace_back(line, std::strcspn(line, " \t"));
+    else
+      header.clear();
+    if (line == rowsAfter) break;
+  }
+  for (size_t k = 0; k < header.size(); ++k)
+    for (size_t column = 0; column < 8; ++column)
+      if (k != column && EqualNoCase(header[k], kColumns[column])) return true;
+  return false;
 }
 
 // The data name is the first line of the file. A tag the file lacks leaves
@@ -280,11 +331,7 @@ void CCIFFile::ReadAtomTypes() {
 
 // The asymmetric sites, read by position after the last header of the loop.
 void CCIFFile::ReadAtomSites(bool siteIdDialect) {
-  if (!siteIdDialect) {
-    FindTag("_atom_site_calc_flag");
-  } else if (FindTag("_atom_site_B_iso_or_equiv") != 1) {
-    FindTag("_atom_site_attached_hydrogens");
-  }
+  FindSiteRows(siteIdDialect);
   nAtomSites = 0;
   while (const char* line = NextLineIn(lines_, next_)) {
     std::string text = line;
@@ -303,6 +350,13 @@ void CCIFFile::ReadAtomSites(bool siteIdDialect) {
     if (nFields < 8) break;
     ++nAtomSites;
   }
+}
+
+// Without the tag, next_ is left at the end: the loop has no rows.
+const char* CCIFFile::FindSiteRows(bool siteIdDialect) {
+  if (!siteIdDialect) return FindLineIn(lines_, next_, "_atom_site_calc_flag");
+  if (const char* line = FindLineIn(lines_, next_, "_atom_site_B_iso_or_equiv")) return line;
+  return FindLineIn(lines_, next_, "_atom_site_attached_hydrogens");
 }
 
 // A row cut short still leaves its leading fields in its slot; they count for

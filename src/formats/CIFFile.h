@@ -16,12 +16,16 @@ class CCIFFile {
   CCIFFile();
 
   // Reads the whole file: 1 when it was opened, -1 when it cannot be opened.
+  // Sets ReadByTags when the file is not in the fixed layout.
   int Read(const std::string& path);
   // Release and re-allocate the row tables; return the capacity (0 on failure).
   int AllocateAtomTypes(int count);
   int AllocateAtomSites(int count);
 
   std::string Path;
+  // The file holds atom sites but not in the fixed layout this record reads
+  // by position: it is to be read by its tags (ReadCIFTags) instead.
+  bool ReadByTags = false;
   std::string DataName;
   std::string AuditCreationDate;
   std::string AuditCreationMethod;
@@ -38,6 +42,7 @@ class CCIFFile {
   double FormulaUnitsZ = 0;
   double MeasuredDensity = 0;
   std::string SpaceGroupName;
+  std::string HallSymbol;  // read by tags only
   int SpaceGroupNumber = 0;
   std::string CellSetting;
 
@@ -73,6 +78,10 @@ class CCIFFile {
   void ReadSymmetryOperations(bool siteIdDialect);
   void ReadAtomTypes();
   void ReadAtomSites(bool siteIdDialect);
+  // The line after which the site rows are read by position; null when none.
+  const char* FindSiteRows(bool siteIdDialect);
+  // Whether the file is to be read by its tags (see Read).
+  bool NeedsReadingByTags(bool siteIdDialect);
   // Stores the first nFields fields of a site row as row i.
   void StoreSiteFields(int i, const char* const fields[8], int nFields);
 
