@@ -272,11 +272,10 @@ int CalculateCNRDF(const CCrystal& crystal, const CRDFSettings& settings, int mo
 
 bool ReadCIFStructure(const std::string& path, const CDatabasePaths& databases, CCrystal& crystal) {
   std::printf("CIF File: %s\n", path.c_str());
-  if (!ReadCIFCrystal(path, databases, crystal)) {
-    // CalDistance reports an unreadable file with this same text.
-    ReportCanNotRead(path, "Error in CalRDF: ");
-    return false;
-  }
+  const int read = ReadCIFCrystal(path, databases, crystal);
+  // CalDistance reports an unreadable file with this same text.
+  if (read < 0) ReportCanNotRead(path, "Error in CalRDF: ");
+  return read == 1;
   return true;
 }
 

@@ -28,8 +28,9 @@ int ShowCIFInf(const std::string& path, const CDatabasePaths& databases, const C
   std::printf("CIF File: %s\n", path.c_str());
 
   CCrystal crystal;
-  if (!ReadCIFCrystal(path, databases, crystal)) {
-    ReportCanNotRead(path, "Error in ShowCIFInf: ");
+  const int read = ReadCIFCrystal(path, databases, crystal);
+  if (read < 1) {
+    if (read < 0) ReportCanNotRead(path, "Error in ShowCIFInf: ");
     return -1;
   }
 

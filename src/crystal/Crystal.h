@@ -66,11 +66,12 @@ class CCrystal {
                   double z, double fx, double fy, double fz);
   int CopyAsymSitesToSites();
   int ExpandAsymSites();
+  // The same, but images of one type within tolerance of a site along every
+  // axis (fractional, modulo 1) are that site, and a full table says once
+  // how many images it left out.
+  int ExpandAsymSitesWithin(double tolerance);
   int FindAtomSite(int iAtomType, double x, double y, double z) const;
-  // Keeps, of unit-cell sites of one type that lie within tolerance of each
-  // other along every axis (fractional, modulo 1), the first; the density
-  // follows. Returns the number of sites left.
-  int MergeSitesWithin(double tolerance);
+
 
   // Inline: the neighbour searches call it for every pair they test.
   double GetDistance2(double x1, double y1, double z1, double x2, double y2, double z2) const {

@@ -2,6 +2,8 @@
 // site under the space group, each position taken once.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <unordered_map>
 #include <vector>
 
 #include "crystal/Crystal.h"
@@ -86,65 +88,113 @@ class CSiteGrid {
   std::vector<std::vector<int>> cells_;
 };
 
-}  // namespace
-
 // Operations, centring translations and inversion, outermost first, with the
-// asymmetric sites innermost; the first image of a position wins. Operations
-// that carry only their text (it could not be read as an operation) are
-// skipped: they were reported when they were stored.
-int CCrystal::ExpandAsymSites() {
-  nAtomSites = 0;
-  CSiteGrid grid(*this);
-  int nOperations = std::min(std::max(SpaceGroup.nOperations, 0), static_cast<int>(CSpaceGroup::kMaxOperations));
-  int nCentring = std::min(std::max(SpaceGroup.nCentring, 0), static_cast<int>(CSpaceGroup::kMaxCentring));
-  int nInversion = SpaceGroup.bInversion > 0 ? 1 : 0;
+// asymmetric sites innermost, calling visit(s, site, x, y, z) for every image
+// in that order. Operations that carry only their text (it could not be read
+// as an operation) are skipped: they were reported when they were stored.
+template <typename Visit>
+void ForEachImage(const CCrystal& crystal, Visit visit) {
+  const CSpaceGroup& group = crystal.SpaceGroup;
+  int nOperations = std::min(std::max(group.nOperations, 0), static_cast<int>(CSpaceGroup::kMaxOperations));
+  int nCentring = std::min(std::max(group.nCentring, 0), static_cast<int>(CSpaceGroup::kMaxCentring));
+  int nInversion = group.bInversion > 0 ? 1 : 0;
   for (int i = 0; i < nOperations; ++i) {
-    if (!SpaceGroup.HasNumericForm(i)) continue;
+    if (!group.HasNumericForm(i)) continue;
     for (int j = 0; j < nCentring; ++j) {
-      if (SpaceGroup.Centring[j].Size() != 3) continue;
+      if (group.Centring[j].Size() != 3) continue;
       for (int k = 0; k <= nInversion; ++k) {
-        for (int s = 0; s < nAtomAsymSites; ++s) {
-          const CAtomSite& site = AtomAsymSites[s];
+        for (int s = 0; s < crystal.nAtomAsymSites; ++s) {
+          const CAtomSite& site = crystal.AtomAsymSites[s];
           double x, y, z;
-          SpaceGroup.ApplyOperation(i, j, k, site.x, site.y, site.z, x, y, z);
-          if (grid.Find(site.iAtomType, x, y, z) >= 0) continue;
-          int before = nAtomSites;
-          AddAtomSite(site.Label, site.iAtomType, s, site.Occupancy, x, y, z, 0, 0, 0);
-          if (nAtomSites > before) grid.Add(before);
+          group.ApplyOperation(i, j, k, site.x, site.y, site.z, x, y, z);
+          visit(s, site, x, y, z);
         }
       }
     }
   }
-  CalculateDensity();
-  return nAtomSites;
 }
 
-namespace {
-
-// Whether two fractional coordinates are within tolerance across the cell's
+// Whether two fractional coordinates are within tolerance, across the cell's
 // edge too (0.9996 and 0.0003).
 bool NearModuloOne(double a, double b, double tolerance) {
   const double d = a - b;
   return std::fabs(d - std::round(d)) < tolerance;
 }
 
+// The unit-cell sites binned in cubes of the fractional tolerance's size
+// (at least), so that a site within the tolerance of a position lies in the
+// position's bin or in one of its neighbours, across the cell's edges too.
+class CFractionalGrid {
+ public:
+  explicit CFractionalGrid(double tolerance)
+      : tolerance_(tolerance), n_(tolerance > 0 && tolerance < 0.5 ? static_cast<int>(1.0 / tolerance) : 1) {}
+
+  bool Contains(const CCrystal& crystal, int iAtomType, double x, double y, double z) const {
+    const int b[3] = {Bin(x), Bin(y), Bin(z)};
+    for (int dz = -1; dz <= 1; ++dz)
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+          auto it = bins_.find(Key(b[0] + dx, b[1] + dy, b[2] + dz));
+          if (it == bins_.end()) continue;
+          for (int k : it->second) {
+            const CAtomSite& s = crystal.AtomSites[k];
+            if (s.iAtomType == iAtomType && NearModuloOne(s.x, x, tolerance_) && NearModuloOne(s.y, y, tolerance_) &&
+                NearModuloOne(s.z, z, tolerance_))
+              return true;
+          }
+        }
+    return false;
+  }
+
+  void Add(const CAtomSite& s, int k) { bins_[Key(Bin(s.x), Bin(s.y), Bin(s.z))].push_back(k); }
+
+ private:
+  int Bin(double t) const {
+    const double folded = t - std::floor(t);
+    return std::isfinite(folded) ? std::min(static_cast<int>(folded * n_), n_ - 1) : 0;
+  }
+  long long Key(int a, int b, int c) const {
+    auto wrap = [this](int i) { return static_cast<long long>(((i % n_) + n_) % n_); };
+    return wrap(a) + n_ * (wrap(b) + n_ * wrap(c));
+  }
+
+  double tolerance_;
+  int n_;
+  std::unordered_map<long long, std::vector<int>> bins_;
+};
+
 }  // namespace
 
-int CCrystal::MergeSitesWithin(double tolerance) {
-  int nKept = 0;
-  for (int k = 0; k < nAtomSites; ++k) {
-    const CAtomSite& s = AtomSites[k];
-    bool bSame = false;
-    for (int j = 0; j < nKept && !bSame; ++j) {
-      const CAtomSite& t = AtomSites[j];
-      bSame = t.iAtomType == s.iAtomType && NearModuloOne(t.x, s.x, tolerance) &&
-              NearModuloOne(t.y, s.y, tolerance) && NearModuloOne(t.z, s.z, tolerance);
+// The first image of a position wins.
+int CCrystal::ExpandAsymSites() {
+  nAtomSites = 0;
+  CSiteGrid grid(*this);
+  ForEachImage(*this, [&](int s, const CAtomSite& site, double x, double y, double z) {
+    if (grid.Find(site.iAtomType, x, y, z) >= 0) return;
+    int before = nAtomSites;
+    AddAtomSite(site.Label, site.iAtomType, s, site.Occupancy, x, y, z, 0, 0, 0);
+    if (nAtomSites > before) grid.Add(before);
+  });
+  CalculateDensity();
+  return nAtomSites;
+}
+
+int CCrystal::ExpandAsymSitesWithin(double tolerance) {
+  nAtomSites = 0;
+  CFractionalGrid grid(tolerance);
+  long long nLeftOut = 0;
+  ForEachImage(*this, [&](int s, const CAtomSite& site, double x, double y, double z) {
+    if (grid.Contains(*this, site.iAtomType, x, y, z)) return;
+    if (nAtomSites >= nMaxAtomSites) {
+      ++nLeftOut;
+      return;
     }
-    if (bSame) continue;
-    if (nKept != k) AtomSites[nKept] = s;
-    ++nKept;
-  }
-  nAtomSites = nKept;
+    AddAtomSite(site.Label, site.iAtomType, s, site.Occupancy, x, y, z, 0, 0, 0);
+    grid.Add(AtomSites[nAtomSites - 1], nAtomSites - 1);
+  });
+  if (nLeftOut > 0)
+    std::printf("The unit cell holds at most %d sites: %lld further images are left out.\n", nMaxAtomSites,
+                nLeftOut);
   CalculateDensity();
   return nAtomSites;
 }

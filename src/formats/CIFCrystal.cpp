@@ -72,21 +72,23 @@ void BuildCrystalFromCIF(const CCIFFile& record, const std::string& path, CCryst
     crystal.AddAtomAsymSite(record.SiteLabels[i], record.SiteTypeSymbols[i], record.SiteOccupancies[i], record.SiteX[i],
                     record.SiteY[i], record.SiteZ[i], 0, 0, 0);
 
-  crystal.ExpandAsymSites();
   // A file read by its tags prints its positions to a few decimals (2/3 as
   // 0.6667 or 0.667): images closer than that are one site, as ASE takes them.
-  if (record.ReadByTags) crystal.MergeSitesWithin(kPrintedPrecision);
+  if (record.ReadByTags)
+    crystal.ExpandAsymSitesWithin(kPrintedPrecision);
+  else
+    crystal.ExpandAsymSites();
 }
 
-bool ReadCIFCrystal(const std::string& path, const CDatabasePaths& databases, CCrystal& crystal) {
+int ReadCIFCrystal(const std::string& path, const CDatabasePaths& databases, CCrystal& crystal) {
   // The record is large (its operation texts are a fixed table): it lives on
   // the heap only while the crystal is built.
   auto record = std::make_unique<CCIFFile>();
-  if (record->Read(path) < 1) return false;
-  if (record->ReadByTags && ReadCIFTags(path, *record) < 1) return false;
+  if (record->Read(path) < 1) return -1;
+  if (record->ReadByTags && ReadCIFTags(path, *record) < 1) return 0;
   crystal.Databases = databases;
   BuildCrystalFromCIF(*record, path, crystal);
-  return true;
+  return 1;
 }
 
 }  // namespace quorvel

@@ -15,7 +15,9 @@ class CCrystal;
 void BuildCrystalFromCIF(const CCIFFile& record, const std::string& path, CCrystal& crystal);
 
 // Reads the CIF file at path and builds the crystal from it with the given
-// databases. False, with the crystal untouched, when the file cannot be read.
-bool ReadCIFCrystal(const std::string& path, const CDatabasePaths& databases, CCrystal& crystal);
+// databases: 1; -1, with the crystal untouched and nothing said, when the file
+// cannot be opened; 0, with the crystal untouched, when a file read by its
+// tags was refused (the reader has said why in one line).
+int ReadCIFCrystal(const std::string& path, const CDatabasePaths& databases, CCrystal& crystal);
 
 }  // namespace quorvel

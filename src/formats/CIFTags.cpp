@@ -179,18 +179,20 @@ int ReadCIFTags(const std::string& path, CCIFFile& record) {
       break;
     }
   if (!block) return Fail(path, "no data block has atom sites (_atom_site_fract_x).");
-  std::printf("CIF file [%s] read by its tags, data block [%s].\n", path.c_str(), block->name.c_str());
 
   record.Path = path;
   record.DataName = "data_" + block->name;
   record.SystematicName = FirstValue(*block, {"_chemical_name_systematic", "_chemical_name_common",
                                               "_chemical_formula_sum"});
   ReadCell(*block, record);
-  if (!(record.a > 0 && record.b > 0 && record.c > 0)) return Fail(path, "no cell (_cell_length_a, b, c).");
+  if (!(record.a > 0 && record.b > 0 && record.c > 0))
+    return Fail(path, "no cell (_cell_length_a, b, c) in data block [" + block->name + "].");
   ReadSpaceGroup(*block, record);
   ReadOperations(*block, record);
   ReadSites(*block, record);
-  if (record.nAtomSites == 0) return Fail(path, "no atom site has a position.");
+  if (record.nAtomSites == 0)
+    return Fail(path, "no atom site has a position in data block [" + block->name + "].");
+  std::printf("CIF file [%s] read by its tags, data block [%s].\n", path.c_str(), block->name.c_str());
   return 1;
 }
 
