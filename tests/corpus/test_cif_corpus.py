@@ -17,7 +17,10 @@ import sys
 
 HERE = pathlib.Path(__file__).resolve().parent / "cif"
 # Files that cannot agree yet, with the reason.
-KNOWN_DIFFERENCES = {}
+KNOWN_DIFFERENCES = {
+    "own/ZnO_rounded.cif": "2/3 is printed as 0.6667: images 1e-4 apart are one site, and Quorvel keeps the "
+                           "image of x-y,x,z+1/2 (0.6666,0.3333) where ASE keeps that of -x,-y,z+1/2 (0.6667,0.3333)",
+}
 
 SITE = re.compile(r"^\s*(\S+) \(([^,]+),([^,]+),([^)]+)\) \[occ=")
 
