@@ -162,16 +162,8 @@ int Fail(const std::string& path, const std::string& why) {
   return -1;
 }
 
-}  // namespace
-
-int ReadCIFTags(const std::string& path, CCIFFile& record) {
-  cif::Document document;
-  try {
-    document = cif::read_file(path);
-  } catch (const std::exception& e) {
-    // The parser's message starts with the file name, the line and the column.
-    return Fail(path, e.what());
-  }
+// The steps of ReadCIFTags once the file is parsed.
+int ReadDocument(const std::string& path, cif::Document& document, CCIFFile& record) {
   cif::Block* block = nullptr;
   for (cif::Block& candidate : document.blocks)
     if (HasSites(candidate)) {
@@ -194,6 +186,19 @@ int ReadCIFTags(const std::string& path, CCIFFile& record) {
     return Fail(path, "no atom site has a position in data block [" + block->name + "].");
   std::printf("CIF file [%s] read by its tags, data block [%s].\n", path.c_str(), block->name.c_str());
   return 1;
+}
+
+}  // namespace
+
+int ReadCIFTags(const std::string& path, CCIFFile& record) {
+  // Whatever the parser or the lookups throw is a file that cannot be read;
+  // the parser's message starts with the file name, the line and the column.
+  try {
+    cif::Document document = cif::read_file(path);
+    return ReadDocument(path, document, record);
+  } catch (const std::exception& e) {
+    return Fail(path, e.what());
+  }
 }
 
 }  // namespace quorvel
