@@ -90,6 +90,16 @@ void ReadSpaceGroup(const cif::Block& block, CCIFFile& record) {
   record.SpaceGroupNumber = std::isfinite(value) && value >= 1 && value <= 230 ? static_cast<int>(value) : 0;
 }
 
+// An operation value that begins with its site id ('1 x,y,z', as one quoted
+// value) without it.
+std::string WithoutSiteId(const std::string& text) {
+  size_t digits = 0;
+  while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) ++digits;
+  if (digits == 0 || digits == text.size() || !std::isspace(static_cast<unsigned char>(text[digits]))) return text;
+  const size_t start = text.find_first_not_of(" \t\r\n", digits);
+  return start == std::string::npos ? std::string() : text.substr(start);
+}
+
 // The operation texts as the file gives them; a site id, when the loop has
 // one, is a column of its own.
 void ReadOperations(cif::Block& block, CCIFFile& record) {
@@ -100,7 +110,7 @@ void ReadOperations(cif::Block& block, CCIFFile& record) {
   for (const std::string& value : column) {
     if (cif::is_null(value)) continue;
     if (record.nSymmetryOperations < CCIFFile::kMaxSymmetryOperations)
-      record.SymmetryOperations[record.nSymmetryOperations++] = cif::as_string(value);
+      record.SymmetryOperations[record.nSymmetryOperations++] = WithoutSiteId(cif::as_string(value));
     else
       ++nLeftOut;
   }
