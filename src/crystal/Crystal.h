@@ -61,6 +61,11 @@ class CCrystal {
 
   int AddAtomAsymSite(const std::string& label, const std::string& typeName, double occupancy, double x, double y,
                       double z, double fx, double fy, double fz);
+  // The same with the type already found (or -1: the type is looked up by
+  // name), for readers that resolve types themselves: AddAtomAsymSite adds
+  // the type, and says so for every site while the type table is full.
+  int AddAtomAsymSiteOfType(const std::string& label, const std::string& typeName, int iNamedType, double occupancy,
+                            double x, double y, double z, double fx, double fy, double fz);
   int AddAtomAsymSiteRecord(const CAtomSite& site);
   int AddAtomSite(const std::string& label, int iAtomType, int iAsymSite, double occupancy, double x, double y,
                   double z, double fx, double fy, double fz);
@@ -126,7 +131,7 @@ class CCrystal {
   // are counted. The counts belong to one table: a new allocation, a site
   // added by record or a table cut back (a reader's new step) starts them
   // anew; so does a table whose last counted site has changed its type.
-  // Readers fill the table only through AddAtomAsymSite and
+  // Readers fill the table only through AddAtomAsymSite(OfType) and
   // AddAtomAsymSiteRecord.
   struct CSiteCounts {
     const CAtomSite* sites = nullptr;  // the table counted

@@ -109,8 +109,11 @@ int CCrystal::CountAsymSitesNamed(const std::string& name) const {
 
 int CCrystal::AddAtomAsymSite(const std::string& label, const std::string& typeName, double occupancy, double x,
                               double y, double z, double fx, double fy, double fz) {
-  const int iNamedType = AddAtomType(typeName, 0.0, true);
+  return AddAtomAsymSiteOfType(label, typeName, AddAtomType(typeName, 0.0, true), occupancy, x, y, z, fx, fy, fz);
+}
 
+int CCrystal::AddAtomAsymSiteOfType(const std::string& label, const std::string& typeName, int iNamedType,
+                                    double occupancy, double x, double y, double z, double fx, double fy, double fz) {
   // A full table refuses the site before a label is made for it: the label
   // would not be used, and counting the sites for every refused line of a
   // file with millions of atoms would take hours.

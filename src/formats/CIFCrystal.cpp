@@ -38,6 +38,24 @@ void LoadNamedSpaceGroup(const CCIFFile& record, CCrystal& crystal) {
   crystal.SpaceGroup.ReadSPG(number, secondKey, path);
 }
 
+// The sites of a file read by its tags. A type the table has no room for
+// (the record kept the first types) leaves its sites without a type, and
+// that is said once, with their count, instead of once for every site.
+void AddSitesOfKnownTypes(const CCIFFile& record, int nSites, CCrystal& crystal) {
+  int nUntyped = 0;
+  for (int i = 0; i < nSites; ++i) {
+    const std::string& symbol = record.SiteTypeSymbols[i];
+    int iType = crystal.FindAtomType(symbol);
+    if (iType < 0 && crystal.nAtomTypes < crystal.nMaxAtomTypes) iType = crystal.AddAtomType(symbol, 0.0, true);
+    if (iType < 0) ++nUntyped;
+    crystal.AddAtomAsymSiteOfType(record.SiteLabels[i], symbol, iType, record.SiteOccupancies[i], record.SiteX[i],
+                                  record.SiteY[i], record.SiteZ[i], 0, 0, 0);
+  }
+  if (nUntyped > 0)
+    std::printf("Error in CIF file [%s]: more than %d atom types; %d sites are left without a type.\n",
+                record.Path.c_str(), crystal.nMaxAtomTypes, nUntyped);
+}
+
 }  // namespace
 
 // The space group takes the file's own operations, in file order, replacing
@@ -68,9 +86,13 @@ void BuildCrystalFromCIF(const CCIFFile& record, const std::string& path, CCryst
                          static_cast<int>(record.SiteTypeSymbols.size()), static_cast<int>(record.SiteX.size()),
                          static_cast<int>(record.SiteY.size()), static_cast<int>(record.SiteZ.size()),
                          static_cast<int>(record.SiteOccupancies.size())});
-  for (int i = 0; i < nSites; ++i)
-    crystal.AddAtomAsymSite(record.SiteLabels[i], record.SiteTypeSymbols[i], record.SiteOccupancies[i], record.SiteX[i],
-                    record.SiteY[i], record.SiteZ[i], 0, 0, 0);
+  if (record.ReadByTags) {
+    AddSitesOfKnownTypes(record, nSites, crystal);
+  } else {
+    for (int i = 0; i < nSites; ++i)
+      crystal.AddAtomAsymSite(record.SiteLabels[i], record.SiteTypeSymbols[i], record.SiteOccupancies[i],
+                              record.SiteX[i], record.SiteY[i], record.SiteZ[i], 0, 0, 0);
+  }
 
   // A file read by its tags prints its positions to a few decimals (2/3 as
   // 0.6667 or 0.667): images closer than that are one site, as ASE takes them.

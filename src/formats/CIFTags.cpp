@@ -164,7 +164,9 @@ void ReadSites(cif::Block& block, CCIFFile& record) {
     if (bTypesFromSites) AddType(record, type, ChargeOfSymbol(type), nTypesLeftOut);
   }
   ReportRowsLeftOut(record.Path, nSitesLeftOut, record.nMaxAtomSites, "atom sites");
-  ReportRowsLeftOut(record.Path, nTypesLeftOut, record.nMaxAtomTypes, "atom types");
+  // Types taken from the sites are the crystal's to report: it counts the
+  // sites left without a type.
+  if (!bTypesFromSites) ReportRowsLeftOut(record.Path, nTypesLeftOut, record.nMaxAtomTypes, "atom types");
 }
 
 int Fail(const std::string& path, const std::string& why) {

@@ -32,11 +32,12 @@ size_t Count(const std::string& text, const std::string& part) {
 }
 
 // Files for a fresh directory ("D/" in args and printed), the arguments after the program name, texts
-// standard output must hold, and what must hold of the files afterwards.
+// standard output must hold (those of once exactly one time), and what must hold of the files afterwards.
 struct Hostile {
   std::map<std::string, std::string> files;
   std::vector<std::string> args, printed;
   std::function<void(const TempDir&)> check = [](const TempDir&) {};
+  std::vector<std::string> once = {};
 };
 
 // A case made only when it runs: all of them at once would fill hundreds of megabytes.
@@ -65,6 +66,7 @@ void Survives(const Hostile& h) {
   const std::string out = testing::internal::GetCapturedStdout();
   for (const std::string& text : h.printed)
     EXPECT_NE(out.find(inDir(text)), std::string::npos) << out.substr(0, 3000);
+  for (const std::string& text : h.once) EXPECT_EQ(Count(out, inDir(text)), 1u) << text;
   EXPECT_LT(out.size(), inputBytes + kMB.size());
   for (const auto& entry : std::filesystem::directory_iterator(dir.Dir()))
     EXPECT_LT(entry.file_size(), inputBytes + kMB.size()) << entry.path();
@@ -91,6 +93,15 @@ TEST(HostileSizes, MillionsOfLinesAndTablesBeyondTheirCapacities) {
     sites += Format("Si%d Si 1 a %.4f %.4f %.4f 1.0 0 d\n", i, i % 16 / 16.0, i / 16 % 16 / 16.0, i / 256 / 16.0);
   for (int k = 1; k <= 20000; ++k) rows += Format("    x  Si %12d         0.%06d   0.500000   0.250000   x\n", k, k);
   const std::string refused = "nAtomAsymSites [10000] exceeds maximum [10000].\n";
+  const char* const elements[60] = {"H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg",
+                                    "Al", "Si", "P",  "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr",
+                                    "Mn", "Fe", "Co", "Ni", "Cu", "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr",
+                                    "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh", "Pd", "Ag", "Cd",
+                                    "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr", "Nd"};
+  std::string sixtyElements;
+  for (int i = 0; i < 3000; ++i)
+    sixtyElements += Format("%s %s%d %.4f %.4f %.4f\n", elements[i / 50], elements[i / 50], i, i % 16 / 16.0,
+                            i / 16 % 16 / 16.0, i / 256 / 16.0);
   const std::function<Hostile()> cases[] = {
       // The CIF reader keeps what its tables hold; 256 copies of the identity put every site onto itself.
       HOSTILE({{"a.cif", kCIFCell + "loop_\n_symmetry_equiv_pos_as_xyz\n" + Repeat("'x,y,z'\n", 1000000) +
@@ -101,6 +112,14 @@ TEST(HostileSizes, MillionsOfLinesAndTablesBeyondTheirCapacities) {
                "[D/a.cif] has more than 50 atom types; only the first 50 are read.\n",
                "[D/a.cif] has more than 4096 atom sites; only the first 4096 are read.\n",
                "Chemical composition:\n  Si: 4096\n"}),
+      // A file read by its tags with 60 elements, 50 sites each: the type table keeps the first 50 elements,
+      // and the 500 sites of the other ten are left without a type, which is said once for all of them
+      // (not once for every site, nor for the sites of types already in the full table).
+      HOSTILE({{"b.cif", kCIFCell + "loop_\n_atom_site_type_symbol\n_atom_site_label\n_atom_site_fract_x\n"
+                                    "_atom_site_fract_y\n_atom_site_fract_z\n" + sixtyElements}},
+              {"--Action=ShowCIFInf", "D/b.cif"},
+              {"read by its tags", "Chemical composition:\n   H: 50\n"}, [](const TempDir&) {},
+              {"[D/b.cif]: more than 50 atom types; 500 sites are left without a type.\n"}),
       // Databases of millions of entries that never match, and of megabyte lines.
       HOSTILE({{"nonrel", Repeat("Xx\n0 0 2147483647\n", 500000) + kMB + "\nSi\n0 0 1\n14\n" + kMB + "\n"},
                {"asfdc", Repeat("Xx 1.0\n", 1000000) + kMB + "\nSi 28.0855\n"},
