@@ -12,6 +12,7 @@ the note is removed. Exit code 0: all passed; 1: a check failed; 77: a tool is m
 import itertools
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -27,8 +28,9 @@ try:
     from ase.geometry import cellpar_to_cell
     from ase.spacegroup import crystal
     from ase.units import Bohr, Hartree
+    from pymatgen.io.cif import CifParser
 except ImportError as missing:
-    print("SKIPPED: not installed (python3-ase, python3-gemmi): %s" % missing)
+    print("SKIPPED: not installed (python3-ase, python3-gemmi, python3-pymatgen): %s" % missing)
     sys.exit(77)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -237,6 +239,19 @@ def check_cif(path, want, notes):
         known(True, "ASE reads it", notes["ASE refuses"])
     cell_check("ASE", atoms.cell.cellpar(), par, CIF_REL, CIF_REL, relative=True)
     same_sites("ASE", atoms.get_chemical_symbols(), atoms.get_scaled_positions(wrap=False), want)
+    try:
+        parsed = CifParser(path).get_structures(primitive=False)[0]
+    except Exception as e:  # noqa: BLE001 - a refusal is the finding
+        parsed = known(False, "pymatgen: %s" % e, notes["pymatgen refuses"]) if "pymatgen refuses" in notes else \
+            check(False, "pymatgen cannot read it: %s" % e)
+    if parsed:
+        cell_check("pymatgen", parsed.lattice.parameters, par, CIF_REL, CIF_REL, relative=True)
+        same_sites("pymatgen", [site.specie.symbol for site in parsed], parsed.frac_coords, want)
+    # Quorvel reads its own file back to the same sites.
+    proc = subprocess.run([tally["bin"], "--Action=ShowCIFInf", "--ShowAllAtoms=1", path], stdout=subprocess.PIPE)
+    sites = re.findall(r"^ +([A-Z][a-z]?)\S* \(([^,]+),([^,]+),([^)]+)\) \[occ=",
+                       proc.stdout.decode("latin-1").split("Atoms in unit cell:")[-1], re.M)
+    same_sites("Quorvel reading it back", [m[0] for m in sites], [np.array(m[1:], float) for m in sites], want)
 
 
 def check_xsf(path, frames, notes):
@@ -299,7 +314,7 @@ def option(args, name, default):
 
 
 def main():
-    binary = os.path.abspath(sys.argv[sys.argv.index("--bin") + 1])
+    binary = tally["bin"] = os.path.abspath(sys.argv[sys.argv.index("--bin") + 1])
     if not (shutil.which("gemmi") and shutil.which("obabel")):
         print("SKIPPED: not installed: the gemmi program or Open Babel (packages gemmi, openbabel)")
         return 77
