@@ -431,11 +431,7 @@ std::string FormatFraction(double t) {
   return Format("%lg", t);
 }
 
-// Database exports list operations as "1 'x, y, z'" (site id, blank,
-// quoted text); when such a line reaches the parser whole, the numeric form
-// comes from the quoted text after the id. A leading whole number followed by
-// a blank is taken as that id.
-static std::string WithoutSiteId(const std::string& text) {
+std::string OperationTextWithoutSiteId(const std::string& text) {
   size_t i = 0;
   while (i < text.size() && IsWhite(text[i])) ++i;
   size_t digits = i;
@@ -447,7 +443,7 @@ static std::string WithoutSiteId(const std::string& text) {
 }
 
 bool ParseOperationText(const std::string& original, double rotation[3][3], double translation[3]) {
-  const std::string text = WithoutSiteId(original);
+  const std::string text = OperationTextWithoutSiteId(original);
   for (int m = 0; m < 3; ++m) {
     translation[m] = 0;
     for (int n = 0; n < 3; ++n) rotation[m][n] = 0;

@@ -65,5 +65,10 @@ std::string FormatFraction(double t);
 // anywhere, fractions or decimals as translations). False when the text is
 // not a valid operation; the outputs are then unspecified.
 bool ParseOperationText(const std::string& text, double rotation[3][3], double translation[3]);
+// Database exports list operations as "1 'x, y, z'" (site id, blank, quoted
+// text): the text after the id, unquoted. A leading whole number followed by
+// a blank is taken as that id; a text without one is returned as it is. The
+// parser takes the numeric form of a whole line from this text.
+std::string OperationTextWithoutSiteId(const std::string& text);
 
 }  // namespace quorvel

@@ -10,6 +10,7 @@
 #include <gemmi/cif.hpp>
 #include <gemmi/numb.hpp>
 
+#include "crystal/SpaceGroup.h"
 #include "formats/CIFFile.h"
 #include "numerics/Constants.h"
 
@@ -90,18 +91,9 @@ void ReadSpaceGroup(const cif::Block& block, CCIFFile& record) {
   record.SpaceGroupNumber = std::isfinite(value) && value >= 1 && value <= 230 ? static_cast<int>(value) : 0;
 }
 
-// An operation value that begins with its site id ('1 x,y,z', as one quoted
-// value) without it.
-std::string WithoutSiteId(const std::string& text) {
-  size_t digits = 0;
-  while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) ++digits;
-  if (digits == 0 || digits == text.size() || !std::isspace(static_cast<unsigned char>(text[digits]))) return text;
-  const size_t start = text.find_first_not_of(" \t\r\n", digits);
-  return start == std::string::npos ? std::string() : text.substr(start);
-}
-
 // The operation texts as the file gives them; a site id, when the loop has
-// one, is a column of its own.
+// one, is a column of its own, and one inside the value ('1 x,y,z') is
+// dropped.
 void ReadOperations(cif::Block& block, CCIFFile& record) {
   cif::Column column = block.find_values("_space_group_symop_operation_xyz");
   if (!column.item()) column = block.find_values("_symmetry_equiv_pos_as_xyz");
@@ -110,7 +102,8 @@ void ReadOperations(cif::Block& block, CCIFFile& record) {
   for (const std::string& value : column) {
     if (cif::is_null(value)) continue;
     if (record.nSymmetryOperations < CCIFFile::kMaxSymmetryOperations)
-      record.SymmetryOperations[record.nSymmetryOperations++] = WithoutSiteId(cif::as_string(value));
+      record.SymmetryOperations[record.nSymmetryOperations++] =
+          OperationTextWithoutSiteId(cif::as_string(value));
     else
       ++nLeftOut;
   }
