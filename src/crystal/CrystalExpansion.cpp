@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <unordered_map>
 #include <vector>
 
 #include "crystal/Crystal.h"
@@ -15,6 +14,14 @@ namespace quorvel {
 namespace {
 
 bool AllFinite(double x, double y, double z) { return std::isfinite(x) && std::isfinite(y) && std::isfinite(z); }
+
+// Bins per axis of a grid over the unit cell: about as many bins as the cell
+// can hold sites (more would only cost memory to set up), at most 40 a side.
+int BinsPerAxisFor(int nMaxSites) {
+  int bins = 1;
+  while ((bins + 1) * (bins + 1) * (bins + 1) <= std::max(nMaxSites, 8) && bins < 40) ++bins;
+  return bins;
+}
 
 // The one test of "the same site": unit-cell site k has the given type index
 // and lies strictly closer than the tolerance (metric distance, no images).
@@ -38,18 +45,13 @@ class CSiteGrid {
     const double tol = crystal.SameSiteTolerance;
     double perLength[3];
     if (!(tol > 0) || !std::isfinite(tol) || !ReciprocalLengths(crystal.MetricTensor, perLength)) return;
-    // About as many bins as the unit cell can hold sites: more would only
-    // cost memory to set up.
-    int maxBins = 1;
-    while ((maxBins + 1) * (maxBins + 1) * (maxBins + 1) <= std::max(crystal.nMaxAtomSites, 8) && maxBins < kMaxBins)
-      ++maxBins;
     // A query looks at the bins within twice the bound of its position,
     // usually one, two where it lies near a bin's edge; bins four times the
     // bound wide (half the reach) keep that range within the neighbouring
     // bins. Both leave ample room for rounding.
     double reach[3];
     for (int i = 0; i < 3; ++i) reach[i] = 2.0 * tol * perLength[i];
-    bins_.Cut(reach, 0.5, maxBins);
+    bins_.Cut(reach, 0.5, BinsPerAxisFor(crystal.nMaxAtomSites));
     cells_.resize(bins_.Count());
     usable_ = true;
   }
@@ -80,8 +82,6 @@ class CSiteGrid {
   }
 
  private:
-  static constexpr int kMaxBins = 40;
-
   const CCrystal& crystal_;
   bool usable_ = false;
   CCellBins bins_;
@@ -121,46 +121,45 @@ bool NearModuloOne(double a, double b, double tolerance) {
   return std::fabs(d - std::round(d)) < tolerance;
 }
 
-// The unit-cell sites binned in cubes of the fractional tolerance's size
-// (at least), so that a site within the tolerance of a position lies in the
-// position's bin or in one of its neighbours, across the cell's edges too.
+// The unit-cell sites binned over the cell, so that the sites within the
+// fractional tolerance of a position are found in the bins within that
+// reach of it, across the cell's edges too (the images are folded into the
+// cell).
 class CFractionalGrid {
  public:
-  explicit CFractionalGrid(double tolerance)
-      : tolerance_(tolerance), n_(tolerance > 0 && tolerance < 0.5 ? static_cast<int>(1.0 / tolerance) : 1) {}
+  CFractionalGrid(const CCrystal& crystal, double tolerance) : crystal_(crystal), tolerance_(tolerance) {
+    const double reach[3] = {tolerance, tolerance, tolerance};
+    bins_.Cut(reach, 1.0, BinsPerAxisFor(crystal.nMaxAtomSites));
+    cells_.resize(bins_.Count());
+  }
 
-  bool Contains(const CCrystal& crystal, int iAtomType, double x, double y, double z) const {
-    const int b[3] = {Bin(x), Bin(y), Bin(z)};
-    for (int dz = -1; dz <= 1; ++dz)
-      for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx) {
-          auto it = bins_.find(Key(b[0] + dx, b[1] + dy, b[2] + dz));
-          if (it == bins_.end()) continue;
-          for (int k : it->second) {
-            const CAtomSite& s = crystal.AtomSites[k];
+  bool Contains(int iAtomType, double x, double y, double z) {
+    const double p[3] = {x, y, z};
+    for (int i = 0; i < 3; ++i)
+      if (!bins_.PeriodicSpan(i, p[i], 1, span_[i])) return false;  // not a number
+    for (const CCellBins::Span& c : span_[2])
+      for (const CCellBins::Span& b : span_[1])
+        for (const CCellBins::Span& a : span_[0])
+          for (int k : cells_[bins_.Index(a.bin, b.bin, c.bin)]) {
+            const CAtomSite& s = crystal_.AtomSites[k];
             if (s.iAtomType == iAtomType && NearModuloOne(s.x, x, tolerance_) && NearModuloOne(s.y, y, tolerance_) &&
                 NearModuloOne(s.z, z, tolerance_))
               return true;
           }
-        }
     return false;
   }
 
-  void Add(const CAtomSite& s, int k) { bins_[Key(Bin(s.x), Bin(s.y), Bin(s.z))].push_back(k); }
+  void Add(int k) {
+    const CAtomSite& s = crystal_.AtomSites[k];
+    cells_[bins_.IndexOf(s.x, s.y, s.z)].push_back(k);
+  }
 
  private:
-  int Bin(double t) const {
-    const double folded = t - std::floor(t);
-    return std::isfinite(folded) ? std::min(static_cast<int>(folded * n_), n_ - 1) : 0;
-  }
-  long long Key(int a, int b, int c) const {
-    auto wrap = [this](int i) { return static_cast<long long>(((i % n_) + n_) % n_); };
-    return wrap(a) + n_ * (wrap(b) + n_ * wrap(c));
-  }
-
-  double tolerance_;
-  int n_;
-  std::unordered_map<long long, std::vector<int>> bins_;
+  const CCrystal& crystal_;
+  const double tolerance_;
+  CCellBins bins_;
+  std::vector<std::vector<int>> cells_;
+  std::vector<CCellBins::Span> span_[3];  // the bins within reach along each axis
 };
 
 }  // namespace
@@ -181,16 +180,16 @@ int CCrystal::ExpandAsymSites() {
 
 int CCrystal::ExpandAsymSitesWithin(double tolerance) {
   nAtomSites = 0;
-  CFractionalGrid grid(tolerance);
+  CFractionalGrid grid(*this, tolerance);
   long long nLeftOut = 0;
   ForEachImage(*this, [&](int s, const CAtomSite& site, double x, double y, double z) {
-    if (grid.Contains(*this, site.iAtomType, x, y, z)) return;
+    if (grid.Contains(site.iAtomType, x, y, z)) return;
     if (nAtomSites >= nMaxAtomSites) {
       ++nLeftOut;
       return;
     }
     AddAtomSite(site.Label, site.iAtomType, s, site.Occupancy, x, y, z, 0, 0, 0);
-    grid.Add(AtomSites[nAtomSites - 1], nAtomSites - 1);
+    grid.Add(nAtomSites - 1);
   });
   if (nLeftOut > 0)
     std::printf("The unit cell holds at most %d sites: %lld further images are left out.\n", nMaxAtomSites,
