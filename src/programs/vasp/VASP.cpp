@@ -113,6 +113,18 @@ bool IsPositionTableHeading(const char* line) {
   return std::strstr(line, "POSITION") != nullptr && std::strstr(line, "TOTAL-FORCE") != nullptr;
 }
 
+// Three lines of a cell's vectors a, b, c, each component times factor;
+// what a line lacks is 0.
+void ReadVectorLines(LineReader& file, double factor, double vectors[3][3]) {
+  for (int i = 0; i < 3; ++i) {
+    double* v = vectors[i];
+    v[0] = v[1] = v[2] = 0;
+    file.ReadLine();
+    ScanNumbers(file.Line(), v, 3);
+    for (int k = 0; k < 3; ++k) v[k] *= factor;
+  }
+}
+
 // Title, scale and the three lattice vectors. The scale is a plain factor
 // whatever its sign; Angstrom become nm. Returns the factor from the file's
 // Cartesian positions to nm.
@@ -123,12 +135,8 @@ double ReadPOSCARCell(LineReader& file, CCrystal& crystal) {
   crystal.ChemicalName = file.Line();
   file.ReadLine();
   const double scale = AtoF(file.Line()) * kNmPerAngstrom;
-  double vectors[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
-  for (auto& v : vectors) {
-    file.ReadLine();
-    ScanNumbers(file.Line(), v, 3);
-    for (double& component : v) component *= scale;
-  }
+  double vectors[3][3];
+  ReadVectorLines(file, scale, vectors);
   StoreLatticeFromVectors(crystal, vectors);
   std::printf("  Lattice parameters: %lg nm %lg nm %lg nm   %lg %lg %lg\n", crystal.a, crystal.b, crystal.c,
               crystal.alpha, crystal.beta, crystal.gamma);
@@ -360,12 +368,8 @@ int COUTCARConversion::ReadNextStep(CCrystal& crystal) {
   crystal.nAtomAsymSites = 0;
   crystal.nAtomSites = 0;
   if (!FindCellBlock(outcar_)) return 0;
-  double vectors[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
-  for (auto& v : vectors) {
-    outcar_.ReadLine();
-    ScanNumbers(outcar_.Line(), v, 3);
-    for (double& component : v) component *= kNmPerAngstrom;
-  }
+  double vectors[3][3];
+  ReadVectorLines(outcar_, kNmPerAngstrom, vectors);
   StoreLatticeFromVectors(crystal, vectors);
   std::printf("Lattice parameters: %lg %lg %lg nm  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
               crystal.beta, crystal.gamma);
