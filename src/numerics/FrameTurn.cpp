@@ -1,0 +1,25 @@
+#include "numerics/FrameTurn.h"
+
+#include "numerics/CellInverse.h"
+
+namespace quorvel {
+
+bool CFrameTurn::Set(const double from[3][3], const double to[3][3]) {
+  CCellInverse inverse;
+  if (inverse.Set(from) != 0) return false;
+  // Row i of the turn is the unit vector e_i of the old frame, made
+  // fractional in the old cell and rebuilt in the new one.
+  for (int i = 0; i < 3; ++i) {
+    double f[3];
+    inverse.ToFractional(i == 0, i == 1, i == 2, f[0], f[1], f[2]);
+    for (int j = 0; j < 3; ++j) m_[i][j] = f[0] * to[0][j] + f[1] * to[1][j] + f[2] * to[2][j];
+  }
+  return true;
+}
+
+void CFrameTurn::Apply(double v[3]) const {
+  const double x = v[0], y = v[1], z = v[2];
+  for (int j = 0; j < 3; ++j) v[j] = x * m_[0][j] + y * m_[1][j] + z * m_[2][j];
+}
+
+}  // namespace quorvel
