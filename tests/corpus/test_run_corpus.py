@@ -1,0 +1,202 @@
+#!/usr/bin/env python3
+"""Real pw.x and CASTEP runs against what ASE reads from them.
+
+Every folder runs/<program>/<case>/ holds the files of one run under the names
+Quorvel takes, `args` (the command line, one argument a line; --DBDir is
+added) and `ref.json`. The run is converted in a scratch copy of the folder,
+and every frame of the XSF file must agree with the expected frame:
+
+- pw.x: ref.json's frames, ASE's reading of the output (frame k: the geometry
+  at which force block k was computed, forces in eV/A);
+- CASTEP, of which ASE reads only the last structure: ref.json's
+  script_blocks, every cell, coordinate and force block of the file with its
+  line; frame k is force block k with the last cell and coordinate blocks
+  printed before it ("Unconstrained Forces" repeat a step and are no frame).
+
+Cell (lengths 2e-6 A, angles 2e-5 degrees), atomic numbers, fractional
+positions (2e-6, modulo 1) and forces, turned from the program's Cartesian
+frame into the XSF file's and given in the program's own unit (Ry/bohr for
+pw.x, eV/A for CASTEP) within 1e-6. The -initial.cif file must hold the first
+frame's geometry and -final.cif the last one's, as ASE reads them back.
+Exit 0: all agree; 1: a difference; 77: ASE is missing.
+"""
+import argparse
+import json
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+try:
+    import ase.io
+    import numpy as np
+    from ase.data import atomic_numbers
+    from ase.geometry import cell_to_cellpar, cellpar_to_cell
+    from ase.units import Bohr, Ry
+except ImportError as missing:
+    print("SKIPPED: not installed (python3-ase): %s" % missing)
+    sys.exit(77)
+
+HERE = pathlib.Path(__file__).resolve().parent / "runs"
+TESTDB = pathlib.Path(__file__).resolve().parent.parent / "e2e" / "testdb"
+LENGTH, ANGLE, FRACTION, FORCE = 2e-6, 2e-5, 2e-6, 1e-6
+CIF_LENGTH, CIF_FRACTION = 5e-6, 1e-6  # %lg (six digits, relative) and %10.6f
+
+
+class Frame:
+    def __init__(self, cell, numbers, fractions, forces=None):
+        self.cell = np.array(cell, float)
+        self.numbers = list(numbers)
+        self.fractions = np.array(fractions, float).reshape(-1, 3)
+        self.forces = None if forces is None else np.array(forces, float).reshape(-1, 3)
+
+
+def element_number(name):
+    m = re.match(r"[A-Z][a-z]?", name.strip().capitalize())
+    return atomic_numbers.get(m.group(0), 0) if m else 0
+
+
+def expected_pwscf(ref, case):
+    per_unit = Ry / Bohr  # eV/A in one Ry/bohr, as ASE converted them
+    return [Frame(f["cell_vectors"], [element_number(s) for s in f["symbols"]], f["scaled_positions"],
+                  np.array(f["forces"]) / per_unit) for f in ref["frames"]]
+
+
+def real_lattice(lines, line):
+    """The rows of the "Real Lattice(A)" block printed last before a 1-based line."""
+    i = max(k for k in range(line) if "Real Lattice(A)" in lines[k])
+    return [[float(v) for v in lines[i + 1 + r].split()[:3]] for r in range(3)]
+
+
+def expected_castep(ref, case):
+    blocks = ref["script_blocks"]
+    lines = next(case.glob("*.castep")).read_text(encoding="latin-1").split("\n")
+    frames = []
+    for force in blocks["force_blocks"]:
+        if "Unconstrained" in force.get("kind", ""):
+            continue
+        cell = max((c for c in blocks["cell_blocks"] if c["line"] < force["line"]), key=lambda c: c["line"])
+        atoms = max((c for c in blocks["coordinate_blocks"] if c["line"] < force["line"]),
+                    key=lambda c: c["line"])["atoms"]
+        frames.append(Frame(real_lattice(lines, cell["line"]), [element_number(a["element"]) for a in atoms],
+                            [a["frac"] for a in atoms], [a["force"] for a in force["atoms"]]))
+    return frames
+
+
+def initial_castep(ref, case):
+    blocks = ref["script_blocks"]
+    lines = next(case.glob("*.castep")).read_text(encoding="latin-1").split("\n")
+    cell, atoms = blocks["cell_blocks"][0], blocks["coordinate_blocks"][0]["atoms"]
+    return Frame(real_lattice(lines, cell["line"]), [element_number(a["element"]) for a in atoms],
+                 [a["frac"] for a in atoms])
+
+
+def read_xsf(path):
+    words = path.read_text().split("\n")
+    frames, i = [], 0
+    cell = None
+    while i < len(words):
+        head = words[i].split()
+        if head[:1] == ["PRIMVEC"]:
+            cell = [[float(v) for v in words[i + 1 + r].split()] for r in range(3)]
+            i += 4
+        elif head[:1] == ["PRIMCOORD"]:
+            n = int(words[i + 1].split()[0])
+            rows = [[float(v) for v in words[i + 2 + k].split()] for k in range(n)]
+            cart = np.array([r[1:4] for r in rows]).reshape(-1, 3)
+            frames.append(Frame(cell, [int(r[0]) for r in rows], cart @ np.linalg.inv(np.array(cell)),
+                                [r[4:7] for r in rows]))
+            i += 2 + n
+        else:
+            i += 1
+    return frames
+
+
+def modulo_one(d):
+    return np.abs(d - np.round(d))
+
+
+def compare(what, got, want, problems, forces=True, length=LENGTH, fraction=FRACTION):
+    gp, wp = cell_to_cellpar(got.cell), cell_to_cellpar(want.cell)
+    if np.any(np.abs(gp[:3] - wp[:3]) > length * np.maximum(1, wp[:3])) or np.any(np.abs(gp[3:] - wp[3:]) > ANGLE):
+        problems.append("%s: cell %s, expected %s" % (what, np.round(gp, 7), np.round(wp, 7)))
+        return
+    if got.numbers != want.numbers:
+        problems.append("%s: atoms %s, expected %s" % (what, got.numbers, want.numbers))
+        return
+    off = modulo_one(got.fractions - want.fractions).max(initial=0)
+    if off > fraction:
+        problems.append("%s: positions off by %.3g" % (what, off))
+    if forces:
+        # A row vector in the program's frame, made fractional in its cell and
+        # rebuilt from the written one.
+        turn = np.linalg.inv(want.cell) @ got.cell
+        off = np.abs(got.forces - want.forces @ turn).max(initial=0)
+        if off > FORCE:
+            problems.append("%s: forces off by %.3g" % (what, off))
+
+
+def read_cif(path):
+    atoms = ase.io.read(path, format="cif")
+    return Frame(atoms.cell[:], atoms.numbers, atoms.get_scaled_positions(wrap=False))
+
+
+def check(binary, case):
+    program = case.parent.name
+    ref = json.loads((case / "ref.json").read_text())
+    want = {"pwscf": expected_pwscf, "castep": expected_castep}[program](ref, case)
+    args = (case / "args").read_text().split("\n")
+    args = [a for a in args if a]
+    problems = []
+    with tempfile.TemporaryDirectory() as scratch:
+        work = pathlib.Path(scratch) / case.name
+        shutil.copytree(case, work)
+        run = subprocess.run([binary, "--DBDir=%s/" % TESTDB] + args, cwd=work, capture_output=True, text=True,
+                             timeout=120)
+        if run.returncode != 0:
+            problems.append("exit status %d" % run.returncode)
+        stem = args[-1].rsplit(".", 1)[0]
+        xsf = work / (stem + ".xsf")
+        got = read_xsf(xsf) if xsf.is_file() else []
+        if len(got) != len(want):
+            problems.append("%d frames, expected %d" % (len(got), len(want)))
+        for k, (g, w) in enumerate(zip(got, want)):
+            compare("frame %d" % k, g, w, problems)
+        first = initial_castep(ref, case) if program == "castep" else want[0]
+        for which, frame in (("initial", first), ("final", want[-1] if want else first)):
+            cif = work / ("%s-%s.cif" % (stem, which))
+            if not cif.is_file():
+                problems.append("no %s" % cif.name)
+                continue
+            try:
+                written = read_cif(cif)
+            except Exception as error:  # ASE refuses the file
+                problems.append("%s: ASE cannot read it (%s)" % (cif.name, error or type(error).__name__))
+                continue
+            compare(cif.name, written, frame, problems, False, CIF_LENGTH, CIF_FRACTION)
+    return problems
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True)
+    parser.add_argument("cases", nargs="*", help="case folders (default: all)")
+    options = parser.parse_args()
+    cases = [pathlib.Path(c).resolve() for c in options.cases] or sorted(
+        p.parent for p in HERE.glob("*/*/ref.json"))
+    failed = 0
+    for case in cases:
+        problems = check(options.bin, case)
+        name = "%s/%s" % (case.parent.name, case.name)
+        print(("FAIL " if problems else "ok   ") + name)
+        for p in problems[:10]:
+            print("     " + p)
+        failed += bool(problems)
+    print("%d of %d runs agree" % (len(cases) - failed, len(cases)))
+    return 1 if failed or not cases else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
