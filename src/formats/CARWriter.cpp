@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "crystal/Crystal.h"
@@ -35,6 +36,17 @@ int WriteCAR(const std::string& path, const CCrystal& crystal) {
   std::tm now = LocalTimeNow();
   std::fprintf(f, "!BIOSYM archive 3\n");
   std::fprintf(f, "PBC=ON\n");
+  // The archive's title line: readers take the line after it for the date
+  // and the one after that for the cell, so that without it ASE's and Open
+  // Babel's readers lose the cell and the first atom. The title is the
+  // crystal's name (for a CASTEP run, its file as named on the command
+  // line): its last 64 characters, the archive's title width, so that a long
+  // directory does not push the file's own name out; control characters go
+  // as blanks, since a line end would split the title.
+  std::string title = crystal.Name.size() > 64 ? crystal.Name.substr(crystal.Name.size() - 64) : crystal.Name;
+  for (char& c : title)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  std::fprintf(f, "%s\n", title.c_str());
   // Hour, minute and second padded with blanks, not zeros.
   std::fprintf(f, "!DATE %3s %3s %2d %2d:%2d:%2d %4d\n", Abbreviation(kWeekdays, 7, now.tm_wday),
                Abbreviation(kMonths, 12, now.tm_mon), now.tm_mday, now.tm_hour, now.tm_min, now.tm_sec,
