@@ -164,12 +164,19 @@ bool LineReader::ReadLineContaining(const char* const* needles, int n) {
     if (!file_ || !Fill()) return false;
     const char* raw = buffer_.get() + begin_;
     const size_t available = end_ - begin_;
+    // The needles are looked for in windows of the buffer that double in
+    // size, so that the search costs what lies before the first occurrence:
+    // a needle that occurs late or not at all is not looked for through the
+    // whole buffer each time another one is found a line further on.
     const char* first = nullptr;
-    for (int i = 0; i < n; ++i) {
-      size_t limit = first ? static_cast<size_t>(first - raw) + std::strlen(needles[i]) : available;
-      if (limit > available) limit = available;
-      const char* hit = FindBytes(raw, limit, needles[i], std::strlen(needles[i]));
-      if (hit && (!first || hit < first)) first = hit;
+    for (size_t from = 0, window = 256; !first && from < available; from += window, window *= 2) {
+      for (int i = 0; i < n; ++i) {
+        const size_t m = std::strlen(needles[i]);
+        size_t limit = first ? static_cast<size_t>(first - raw) + m : from + window + m - 1;
+        if (limit > available) limit = available;
+        const char* hit = FindBytes(raw + from, limit - from, needles[i], m);
+        if (hit && (!first || hit < first)) first = hit;
+      }
     }
     // Skip to the start of the line of the first occurrence, or without one
     // past the last complete line buffered.
