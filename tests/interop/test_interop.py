@@ -99,8 +99,9 @@ def ref_pwscf(work, stem):
 
 
 def ref_castep(work, name):
-    """Cells from "Lattice parameters(A)"; frame k: structure k with the forces printed before it (README)."""
-    lines, structures, forces = read_lines(work, name), [], []
+    """Cells from "Lattice parameters(A)" (the file prints them in the standard orientation); frame k: force block k
+    with the cell and the atoms printed last before it, the geometry its forces were computed for."""
+    lines, structures, steps = read_lines(work, name), [], []
     for i, line in enumerate(lines):
         if "Lattice parameters(A)" in line:
             w = [lines[i + 1 + k].replace("=", " ").split() for k in range(3)]
@@ -109,9 +110,9 @@ def ref_castep(work, name):
             rows = rows_from(lines, i, lambda r: len(r) == 7 and r[0] == "x")
             structures.append(make(cellpar, [r[1] for r in rows], [r[3:6] for r in rows]))
         elif line.startswith(" ***") and " Forces " in line:
-            forces.append([r[3:6] for r in rows_from(lines, i, lambda r: len(r) == 7 and r[0] == "*")])
-    steps = [make(s.cell, s.symbols, s.get_scaled_positions(False), f) for s, f in zip(structures[1:], forces)]
-    return {"initial": structures[0], "final": structures[-1], "steps": steps}
+            forces = [r[3:6] for r in rows_from(lines, i, lambda r: len(r) == 7 and r[0] == "*")]
+            steps.append(make(cellpar, structures[-1].symbols, structures[-1].get_scaled_positions(False), forces))
+    return {"initial": structures[0], "final": steps[-1] if steps else structures[-1], "steps": steps}
 
 
 def ref_transiesta(work, name):

@@ -80,6 +80,9 @@ const std::string kPOSCAR = "t\n1.0\n5 0 0\n0 5 0\n0 0 5\n1\nDirect\n0.1 0.2 0.3
 const std::string kPOTCAR = " PAW_PBE Si 05Jan2001\n End of Dataset\n";
 const std::string kCASTEPCell = "Unit Cell\nLattice parameters(A)\n a = 5.43 alpha = 90\n b = 5.43 beta = 90\n"
                                 "c = 5.43 gamma = 90\n x Fractional coordinates of atoms x\n x u v w x\n x---x\n";
+const std::string kCASTEPForces = " " + std::string(35, '*') + " Forces " + std::string(35, '*') +
+                                  "\n * Si        1      0.10000             -0.20000              0.30000         *\n " +
+                                  std::string(78, '*') + "\n";
 const std::string kStruct = "Al\nF   LATTICE,NONEQUIV.ATOMS:  1 225_Fm-3m\nunit=bohr\n7.67 7.67 7.67 90 90 90\n"
                             "ATOM  -1: X=0.0 Y=0.0 Z=0.0\n   MULT= 1\nAl  NPT=  781   Z: 13.0\nLOCAL\n 0 1 0\n 0 0 1\n";
 const std::string kSwapXY = " 0 1 0 0.00000000\n 1 0 0 0.00000000\n 0 0 1 0.00000000\n";
@@ -162,16 +165,19 @@ TEST(HostileSizes, MillionsOfLinesAndTablesBeyondTheirCapacities) {
                                 "ATOMIC_POSITIONS (crystal)\nSi 0.5 0.5 0.5\n", 200000)}},
               {"--Action=PWScfConvOutput", "--nOutputInterval=2147483647", "D/q.out"}, {"nStep: 200000\n"},
               [](const TempDir& d) { EXPECT_EQ(Count(ReadFile(d.Path("q-final.cif")), " 0.500000 "), 3u); }),
-      // A million CASTEP force blocks: the first step reads to the end, the others find nothing. A starting
-      // table of 20000 rows is read in parts of 16384: every row is printed, 10000 are kept.
+      // A hundred thousand CASTEP force blocks as CASTEP prints them, each a frame of the one atom of the
+      // table before them. A starting table of 20000 rows is read in parts of 16384: every row is printed,
+      // 10000 are kept; a million empty force blocks after it are no frames of it (CASTEP lists every atom),
+      // so they print nothing for its atoms.
       HOSTILE({{"s.castep", kCASTEPCell + "    x  Si  1   0.0   0.0   0.0   x\n    xxxxxxxx\n" +
-                                Repeat(" ** Forces **\n", 1000000)}},
+                                Repeat(kCASTEPForces, 100000)}},
               {"--Action=CASTEPConvOutput", "--nOutputInterval=2147483647", "D/s.castep"},
-              {"nAtomSites: 1  nAtomType: 1\nnStep: 999999\n", "  **No data for final structure.\n"}),
-      HOSTILE({{"big.castep", kCASTEPCell + rows + "    xxxxxxxxxxxxxxxxxxxx\n"}},
+              {"nAtomSites: 1  nAtomType: 1\nnStep: 100000\n", "Make CIFFile of final structure"},
+              [](const TempDir& d) { EXPECT_EQ(Count(ReadFile(d.Path("s.xsf")), "0.1000000   -0.2000000"), 1u); }),
+      HOSTILE({{"big.castep", kCASTEPCell + rows + "    xxxxxxxxxxxxxxxxxxxx\n" + Repeat(" ** Forces **\n **\n", 1000000)}},
               {"--Action=CASTEPConvOutput", "D/big.castep"},
               {"Si (0.016384,0.5,0.25)\n" + refused + "Si (0.016385,0.5,0.25)\n",
-               "\nSi (0.02,0.5,0.25)\n" + refused + "nAtomSites: 10000  nAtomType: 1\n"}),
+               "\nSi (0.02,0.5,0.25)\n" + refused + "nAtomSites: 10000  nAtomType: 1\nnStep: 0\n"}),
       // A TranSIESTA forces table followed by a million lines; an ATK atom list of a million lines.
       HOSTILE({{"s.out", "UnitCell::LatticeConstant 5.43 Ang\n%block\n1 0 0\n0 1 0\n0 0 1\n"
                          "%block Bulk::AtomList\nSi 1 1 1\n%endblock\n#   Forces     in eV/Ang\n#\n#\n#\n" +
