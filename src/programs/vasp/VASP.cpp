@@ -312,9 +312,10 @@ bool FindPositionTable(LineReader& outcar) {
 
 // The rows of the position table, "x y z fx fy fz" (Angstrom, eV/Angstrom),
 // as many as the atom types count, into the crystal; the positions become
-// fractional with the inverse of the step's cell. False after a message when
-// the table ends early.
-bool ReadPositionTable(LineReader& outcar, const CCellInverse& inverse, CCrystal& crystal) {
+// fractional with the inverse of the step's cell, and the forces are turned
+// with the cell into the frame of the written positions. False after a
+// message when the table ends early.
+bool ReadPositionTable(LineReader& outcar, const CCellInverse& inverse, const CFrameTurn& turn, CCrystal& crystal) {
   long long nExpected = 0, nRead = 0;
   for (int t = 0; t < crystal.nAtomTypes; ++t) nExpected += crystal.nAtomsInFormula[t];
   for (int t = 0; t < crystal.nAtomTypes; ++t) {
@@ -330,6 +331,7 @@ bool ReadPositionTable(LineReader& outcar, const CCellInverse& inverse, CCrystal
       const double x = kNmPerAngstrom * v[0], y = kNmPerAngstrom * v[1], z = kNmPerAngstrom * v[2];
       double fx, fy, fz;
       inverse.ToFractional(x, y, z, fx, fy, fz);
+      turn.Apply(v + 3);
       // The label is the one an empty label would be given (type name and
       // running number), made here without searching the sites added so far.
       crystal.AddAtomAsymSite(typeName + std::to_string(k + 1), typeName, 1.0, fx, fy, fz, v[3], v[4], v[5]);
@@ -374,14 +376,16 @@ int COUTCARConversion::ReadNextStep(CCrystal& crystal) {
   std::printf("Lattice parameters: %lg %lg %lg nm  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
               crystal.beta, crystal.gamma);
 
-  // Positions are Cartesian in the frame of the vectors just read, whatever
-  // their orientation; they become fractional with the inverse of that cell.
-  // The crystal then takes its standard orientation for the writers.
+  // Positions and forces are Cartesian in the frame of the vectors just
+  // read, whatever their orientation; positions become fractional with the
+  // inverse of that cell. The crystal then takes its standard orientation for
+  // the writers, and the forces are turned with it.
   CCellInverse inverse;
   if (inverse.Set(vectors) != 0) ReportSingularCell(inverse.Status());
   crystal.CalculateLatticeVectors();
+  const CFrameTurn turn = crystal.TurnFrom(vectors);
 
-  if (!FindPositionTable(outcar_) || !ReadPositionTable(outcar_, inverse, crystal)) return 0;
+  if (!FindPositionTable(outcar_) || !ReadPositionTable(outcar_, inverse, turn, crystal)) return 0;
   crystal.CopyAsymSitesToSites();
   return 1;
 }
