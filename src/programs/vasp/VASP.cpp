@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "crystal/Crystal.h"
 #include "numerics/CellInverse.h"
+#include "numerics/CellMetric.h"
 #include "numerics/Constants.h"
 #include "system/Platform.h"
 #include "text/LineReader.h"
@@ -125,18 +127,29 @@ void ReadVectorLines(LineReader& file, double factor, double vectors[3][3]) {
   }
 }
 
-// Title, scale and the three lattice vectors. The scale is a plain factor
-// whatever its sign; Angstrom become nm. Returns the factor from the file's
-// Cartesian positions to nm.
+// Title, scale and the three lattice vectors; Angstrom become nm. A
+// positive scale is a factor; a negative one is, as VASP takes it, the cell's
+// volume in cubic Angstrom, and the factor is the one that gives the vectors
+// that volume (a flat cell keeps the vectors as they are). Returns the factor
+// from the file's Cartesian positions to nm.
 double ReadPOSCARCell(LineReader& file, CCrystal& crystal) {
   file.ReadLine();
   Trim(file.Line());
   crystal.Name = file.Line();
   crystal.ChemicalName = file.Line();
   file.ReadLine();
-  const double scale = AtoF(file.Line()) * kNmPerAngstrom;
+  double scale = AtoF(file.Line()) * kNmPerAngstrom;
   double vectors[3][3];
-  ReadVectorLines(file, scale, vectors);
+  if (scale >= 0) {
+    ReadVectorLines(file, scale, vectors);
+  } else {
+    ReadVectorLines(file, kNmPerAngstrom, vectors);
+    const double volume = CellVolume(vectors);
+    scale = volume > 0 ? std::cbrt(-scale * kNmPerAngstrom * kNmPerAngstrom / volume) : 1.0;
+    for (auto& v : vectors)
+      for (double& component : v) component *= scale;
+    scale *= kNmPerAngstrom;
+  }
   StoreLatticeFromVectors(crystal, vectors);
   std::printf("  Lattice parameters: %lg nm %lg nm %lg nm   %lg %lg %lg\n", crystal.a, crystal.b, crystal.c,
               crystal.alpha, crystal.beta, crystal.gamma);
@@ -144,14 +157,15 @@ double ReadPOSCARCell(LineReader& file, CCrystal& crystal) {
 }
 
 // The counts, one per POTCAR dataset, after the element line of the VASP 5
-// form: a sixth line of anything but blanks and digits, whose symbols are
-// not used (the names come from POTCAR). A count that is missing, not a
-// number or negative is reported and taken as 0, as are the counts after it.
+// form, whose symbols are not used (the names come from POTCAR). The sixth
+// line is the counts line when its first word is a number: VASP 4 files may
+// carry a comment behind the counts ("2   number of atoms per species"). A
+// count that is missing, not a number or negative is reported and taken as
+// 0, as are the counts after it.
 void ReadPOSCARCounts(LineReader& file, const std::string& path, CCrystal& crystal) {
   file.ReadLine();
-  bool bElementLine = false;
-  for (const char* p = file.Line(); *p; ++p)
-    if (!(*p == ' ' || IsDigit(*p) || *p == '\r' || *p == '\n')) bElementLine = true;
+  const char* first = SkipBlanks(file.Line());
+  const bool bElementLine = *first != '\0' && *first != '\r' && *first != '\n' && !IsDigit(*first);
   if (bElementLine) file.ReadLine();
 
   CCountScanner counts(file, file.Line());
