@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
-"""Real pw.x and CASTEP runs against what ASE reads from them.
+"""Real pw.x, CASTEP and VASP runs against what ASE reads from them.
 
 Every folder runs/<program>/<case>/ holds the files of one run under the names
 Quorvel takes, `args` (the command line, one argument a line; --DBDir is
-added) and `ref.json`. The run is converted in a scratch copy of the folder,
-and every frame of the XSF file must agree with the expected frame:
+added) and the references: `ref.json` for the frames of the XSF file the run
+writes, `ref-initial.json` and `ref-final.json` for its CIF files where they
+are not the first and last frame. The run is converted in a scratch copy of
+the folder, and every frame of the XSF file must agree with the expected one:
 
-- pw.x: ref.json's frames, ASE's reading of the output (frame k: the geometry
-  at which force block k was computed, forces in eV/A);
+- pw.x, VASP: ref.json's frames, ASE's reading of the output (frame k: the
+  geometry at which force block k was computed);
 - CASTEP, of which ASE reads only the last structure: ref.json's
   script_blocks, every cell, coordinate and force block of the file with its
   line; frame k is force block k with the last cell and coordinate blocks
@@ -16,8 +18,8 @@ and every frame of the XSF file must agree with the expected frame:
 Cell (lengths 2e-6 A, angles 2e-5 degrees), atomic numbers, fractional
 positions (2e-6, modulo 1) and forces, turned from the program's Cartesian
 frame into the XSF file's and given in the program's own unit (Ry/bohr for
-pw.x, eV/A for CASTEP) within 1e-6. The -initial.cif file must hold the first
-frame's geometry and -final.cif the last one's, as ASE reads them back.
+pw.x, eV/A otherwise) within 1e-6. The -initial.cif file must hold the
+starting structure and -final.cif the last frame's, as ASE reads them back.
 Exit 0: all agree; 1: a difference; 77: ASE is missing.
 """
 import argparse
@@ -58,10 +60,19 @@ def element_number(name):
     return atomic_numbers.get(m.group(0), 0) if m else 0
 
 
+def ase_frames(ref, per_unit=1.0):
+    """The frames ASE read; a POSCAR whose scale line is a volume, with the cell VASP means."""
+    cell = ref.get("vasp_volume_scale", {}).get("cell_vectors")
+    return [Frame(cell or f["cell_vectors"], [element_number(s) for s in f["symbols"]], f["scaled_positions"],
+                  None if f.get("forces") is None else np.array(f["forces"]) / per_unit) for f in ref["frames"]]
+
+
 def expected_pwscf(ref, case):
-    per_unit = Ry / Bohr  # eV/A in one Ry/bohr, as ASE converted them
-    return [Frame(f["cell_vectors"], [element_number(s) for s in f["symbols"]], f["scaled_positions"],
-                  np.array(f["forces"]) / per_unit) for f in ref["frames"]]
+    return ase_frames(ref, Ry / Bohr)  # eV/A in one Ry/bohr, as ASE converted them
+
+
+def expected_vasp(ref, case):
+    return ase_frames(ref)
 
 
 def real_lattice(lines, line):
@@ -143,39 +154,53 @@ def read_cif(path):
     return Frame(atoms.cell[:], atoms.numbers, atoms.get_scaled_positions(wrap=False))
 
 
+EXPECTED = {"pwscf": expected_pwscf, "castep": expected_castep, "vasp": expected_vasp}
+
+
+def reference(case, name):
+    path = case / name
+    return json.loads(path.read_text()) if path.is_file() else None
+
+
 def check(binary, case):
     program = case.parent.name
-    ref = json.loads((case / "ref.json").read_text())
-    want = {"pwscf": expected_pwscf, "castep": expected_castep}[program](ref, case)
-    args = (case / "args").read_text().split("\n")
-    args = [a for a in args if a]
+    ref = reference(case, "ref.json")
+    want = EXPECTED[program](ref, case) if ref else []
+    args = [a for a in (case / "args").read_text().split("\n") if a]
     problems = []
     with tempfile.TemporaryDirectory() as scratch:
         work = pathlib.Path(scratch) / case.name
         shutil.copytree(case, work)
+        before = set(work.rglob("*"))
         run = subprocess.run([binary, "--DBDir=%s/" % TESTDB] + args, cwd=work, capture_output=True, text=True,
                              timeout=120)
         if run.returncode != 0:
             problems.append("exit status %d" % run.returncode)
-        stem = args[-1].rsplit(".", 1)[0]
-        xsf = work / (stem + ".xsf")
-        got = read_xsf(xsf) if xsf.is_file() else []
-        if len(got) != len(want):
-            problems.append("%d frames, expected %d" % (len(got), len(want)))
-        for k, (g, w) in enumerate(zip(got, want)):
-            compare("frame %d" % k, g, w, problems)
-        first = initial_castep(ref, case) if program == "castep" else want[0]
-        for which, frame in (("initial", first), ("final", want[-1] if want else first)):
-            cif = work / ("%s-%s.cif" % (stem, which))
-            if not cif.is_file():
-                problems.append("no %s" % cif.name)
+        written = set(work.rglob("*")) - before
+        xsf = [p for p in written if p.suffix == ".xsf"]
+        if ref:
+            got = read_xsf(xsf[0]) if len(xsf) == 1 else []
+            if len(got) != len(want):
+                problems.append("%d frames, expected %d" % (len(got), len(want)))
+            for k, (g, w) in enumerate(zip(got, want)):
+                compare("frame %d" % k, g, w, problems)
+        if program == "vasp" and ref:
+            return problems  # VASPMakeXSF writes the XSF file only
+        first = reference(case, "ref-initial.json")
+        first = ase_frames(first)[0] if first else initial_castep(ref, case) if program == "castep" else want[0]
+        last = reference(case, "ref-final.json")
+        last = ase_frames(last)[0] if last else want[-1] if want else first
+        for which, frame in (("initial", first), ("final", last)):
+            cif = [p for p in written if p.name.endswith("-%s.cif" % which)]
+            if len(cif) != 1:
+                problems.append("%d %s CIF files written" % (len(cif), which))
                 continue
             try:
-                written = read_cif(cif)
+                structure = read_cif(cif[0])
             except Exception as error:  # ASE refuses the file
-                problems.append("%s: ASE cannot read it (%s)" % (cif.name, error or type(error).__name__))
+                problems.append("%s: ASE cannot read it (%s)" % (cif[0].name, error or type(error).__name__))
                 continue
-            compare(cif.name, written, frame, problems, False, CIF_LENGTH, CIF_FRACTION)
+            compare(cif[0].name, structure, frame, problems, False, CIF_LENGTH, CIF_FRACTION)
     return problems
 
 
@@ -185,7 +210,7 @@ def main():
     parser.add_argument("cases", nargs="*", help="case folders (default: all)")
     options = parser.parse_args()
     cases = [pathlib.Path(c).resolve() for c in options.cases] or sorted(
-        p.parent for p in HERE.glob("*/*/ref.json"))
+        p.parent for p in HERE.glob("*/*/args"))
     failed = 0
     for case in cases:
         problems = check(options.bin, case)
