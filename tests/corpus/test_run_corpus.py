@@ -209,6 +209,7 @@ def main():
     parser.add_argument("--bin", required=True)
     parser.add_argument("cases", nargs="*", help="case folders (default: all)")
     options = parser.parse_args()
+    options.bin = str(pathlib.Path(options.bin).resolve())
     cases = [pathlib.Path(c).resolve() for c in options.cases] or sorted(
         p.parent for p in HERE.glob("*/*/args"))
     failed = 0
