@@ -43,7 +43,7 @@ except ImportError as missing:
 
 HERE = pathlib.Path(__file__).resolve().parent / "runs"
 TESTDB = pathlib.Path(__file__).resolve().parent.parent / "e2e" / "testdb"
-LENGTH, ANGLE, FRACTION, FORCE = 2e-6, 2e-5, 2e-6, 1e-6
+LENGTH, ANGLE, FRACTION, FORCE = 2e-6, 2e-7, 2e-6, 1e-6  # angles: 2e-5 at 90 degrees
 CIF_LENGTH, CIF_FRACTION = 5.0001e-6, 1e-6  # %lg (six digits, relative) and %10.6f
 
 
