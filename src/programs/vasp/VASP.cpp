@@ -43,9 +43,20 @@ void ToUpperInPlace(char* text) {
     if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
 }
 
-// POTCAR: one atom type per dataset, named by the element of its title line
-// ("PAW_PBE Fe_pv 06Sep2000" gives Fe). Only the title lines and the "End of
-// Dataset" markers are looked at.
+// Adds the atom type a dataset's title names: its element, the word after
+// the first one ("PAW_PBE Fe_pv 06Sep2000" gives Fe). The title is cut in
+// place.
+void AddTypeOfDataset(char* title, CCrystal& crystal) {
+  Trim(title);
+  char* name = std::strchr(title, ' ');
+  name = SkipBlanks(name ? name + 1 : title);
+  if (char* cut = std::strchr(name, ' ')) *cut = '\0';
+  if (char* cut = std::strchr(name, '_')) *cut = '\0';
+  crystal.AddAtomType(name, 0.0, false);
+}
+
+// POTCAR: one atom type per dataset, named by the element of its title line.
+// Only the title lines and the "End of Dataset" markers are looked at.
 void ReadPOTCARFile(const std::string& path, CCrystal& crystal) {
   LineReader potcar;
   if (!potcar.Open(path)) {
@@ -53,13 +64,7 @@ void ReadPOTCARFile(const std::string& path, CCrystal& crystal) {
     return;
   }
   while (potcar.ReadLine()) {
-    char* title = potcar.Line();
-    Trim(title);
-    char* name = std::strchr(title, ' ');
-    name = SkipBlanks(name ? name + 1 : title);
-    if (char* cut = std::strchr(name, ' ')) *cut = '\0';
-    if (char* cut = std::strchr(name, '_')) *cut = '\0';
-    crystal.AddAtomType(name, 0.0, false);
+    AddTypeOfDataset(potcar.Line(), crystal);
     bool endOfDataset = false;
     while (!endOfDataset && potcar.ReadLine()) {
       ToUpperInPlace(potcar.Line());
@@ -356,11 +361,61 @@ bool ReadPositionTable(LineReader& outcar, const CCellInverse& inverse, const CF
 
 }  // namespace
 
+namespace {
+
+// The atom types and counts in the head of OUTCAR, for a run folder without
+// POSCAR: a type for each "TITEL  = PAW_PBE Li 17Jan2003" line, in the
+// order of POTCAR, and the counts of the "ions per type =" line after them.
+// Counts missing from that line are 0, and a missing line leaves them all 0;
+// either is said in one line.
+void ReadOUTCARTypes(const std::string& outcarPath, CCrystal& crystal) {
+  LineReader outcar;
+  if (!outcar.Open(outcarPath)) return;
+  const char* const kLookFor[2] = {"TITEL", "ions per type"};
+  bool bCounts = false;
+  while (!bCounts && outcar.ReadLineContaining(kLookFor, 2)) {
+    char* line = outcar.Line();
+    if (char* counts = std::strstr(line, "ions per type")) {
+      bCounts = true;
+      const char* p = std::strchr(counts, '=');
+      if (p) ++p;
+      for (int t = 0; t < crystal.nAtomTypes; ++t) {
+        int n = 0;
+        if (p && !ScanInt(p, n)) p = nullptr;
+        if (!p || n < 0) {
+          std::printf("Error in CVASP::ReadOUTCARTypes: [%s] gives no valid atom count for [%s].\n",
+                      outcarPath.c_str(), crystal.AtomTypes[t].NameOrLabel().c_str());
+          p = nullptr;
+          n = 0;
+        }
+        crystal.nAtomsInFormula[t] = n;
+      }
+    } else if (char* titel = std::strstr(line, "TITEL")) {
+      if (char* title = std::strchr(titel, '=')) AddTypeOfDataset(title + 1, crystal);
+    }
+  }
+  if (!bCounts) std::printf("Error in CVASP::ReadOUTCARTypes: [%s] has no line of ions per type.\n", outcarPath.c_str());
+  std::printf("nAtomTypes: %d\n", crystal.nAtomTypes);
+  for (int t = 0; t < crystal.nAtomTypes; ++t) std::printf("  nEachAtoms[%d]=%d\n", t, crystal.nAtomsInFormula[t]);
+}
+
+}  // namespace
+
 COUTCARConversion::COUTCARConversion(const std::string& poscarPath, const std::string& outcarPath,
                                      const CConversionSettings& settings, CLayout layout)
     : CTrajectoryConversion(settings, std::move(layout)), poscarPath_(poscarPath), outcarPath_(outcarPath) {}
 
-void COUTCARConversion::ReadStartingStructure(CCrystal& crystal) { ReadPOSCARFile(poscarPath_, crystal); }
+// A run folder without POSCAR still names its atom types and counts in the
+// head of OUTCAR; the steps then give every position.
+void COUTCARConversion::ReadStartingStructure(CCrystal& crystal) {
+  if (!FileExists(poscarPath_) && FileExists(outcarPath_)) {
+    std::printf("No POSCAR [%s]: the atom types and counts are read from [%s].\n", poscarPath_.c_str(),
+                outcarPath_.c_str());
+    ReadOUTCARTypes(outcarPath_, crystal);
+    return;
+  }
+  ReadPOSCARFile(poscarPath_, crystal);
+}
 
 // OUTCAR is read twice through one reader, streamed: once to count the
 // steps (the lines holding both "POSITION" and "TOTAL-FORCE"), once to
