@@ -1,7 +1,10 @@
 // The VASP readers on arbitrary run directories: the input is split at "@@@"
 // lines into POTCAR, POSCAR and OUTCAR, which the action VASPMakeXSF converts
-// (at most 1000 ionic steps); the OUTCAR text is also read as an INCAR.
+// (at most 1000 ionic steps); the OUTCAR text is also read as an INCAR. An
+// empty POSCAR part leaves the folder without POSCAR, so that OUTCAR's own
+// types and counts are read.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "FuzzSupport.h"
@@ -23,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < 3; ++i)
     paths[i] = quorvel_fuzz::WriteScratchFile(reinterpret_cast<const uint8_t*>(parts[i].data()), parts[i].size(),
                                               names[i]);
+  if (parts[1].empty()) std::remove(paths[1].c_str());
   quorvel_fuzz::RunAction({"--Action=VASPMakeXSF", "--nLastStep=1000", paths[1]});
   std::string title;
   quorvel::CVASP::ReadINCARTitle(paths[2], title);

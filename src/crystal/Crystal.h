@@ -10,6 +10,7 @@
 #include "crystal/DatabasePaths.h"
 #include "crystal/SpaceGroup.h"
 #include "numerics/CellInverse.h"
+#include "numerics/FrameTurn.h"
 #include "numerics/MyVector.h"
 
 namespace quorvel {
@@ -93,6 +94,10 @@ class CCrystal {
   // Cartesian position in nm of a fractional position: x*a1 + y*a2 + z*a3.
   void FractionalToCartesian(double x, double y, double z, double& cx, double& cy, double& cz) const;
   void Copy(const CCrystal& source) { *this = source; }
+  // The turn of vectors (forces) given in the Cartesian frame of a program
+  // that printed this cell as the rows `printed` (nm) into the frame of the
+  // lattice vectors. The identity when printed cannot be inverted.
+  CFrameTurn TurnFrom(const double printed[3][3]) const;
 
   // The type of a site, or null when it has none.
   const CAtomType* TypeOf(const CAtomSite& site) const;

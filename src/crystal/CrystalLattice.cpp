@@ -110,4 +110,13 @@ void CCrystal::FractionalToCartesian(double x, double y, double z, double& cx, d
   cz = x * v[0][2] + y * v[1][2] + z * v[2][2];
 }
 
+CFrameTurn CCrystal::TurnFrom(const double printed[3][3]) const {
+  double vectors[3][3];
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) vectors[i][j] = LatticeVector[i][j];
+  CFrameTurn turn;
+  turn.Set(printed, vectors);
+  return turn;
+}
+
 }  // namespace quorvel

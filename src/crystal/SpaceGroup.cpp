@@ -310,6 +310,33 @@ int CSpaceGroup::FindByHall(const std::string& hall, const std::string& path, in
   return found;
 }
 
+std::string CSpaceGroup::SettingName(int number, int secondKey, const std::string& path) {
+  if (path.empty()) return "";
+  LineReader reader;
+  SPGRecordHeader header;
+  bool bSecondLine = false;
+  // A name with a setting mark ("F d -3 m:2") says most; a monoclinic group
+  // in another setting is told apart by its full symbol with the 1s ("B 1 1
+  // 2/b", where "B 2/b" could be either unique axis). The names of one record
+  // stand apart in the database, so every record is looked at.
+  std::string best;
+  int bestScore = -1;
+  auto score = [&](const SPGRecordHeader& h, const char*) {
+    if (h.Number != number || h.SecondKey != secondKey) return false;
+    const std::string padded = " " + h.Name + " ";
+    const int s = h.Name.find(':') != std::string::npos                           ? 2
+                  : number >= 3 && number <= 15 && padded.find(" 1 ") != std::string::npos ? 1
+                                                                                             : 0;
+    if (s > bestScore) {
+      best = h.Name;
+      bestScore = s;
+    }
+    return false;
+  };
+  FindSPGRecord(reader, path, score, header, bSecondLine);
+  return best;
+}
+
 int CSpaceGroup::ApplyOperation(int i, int j, int k, double x, double y, double z, double& x2, double& y2,
                                 double& z2) const {
   // An operation without its numeric form, or a centring translation that is

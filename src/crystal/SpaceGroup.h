@@ -27,6 +27,13 @@ class CSpaceGroup {
   static int FindByName(const std::string& symbol, const std::string& path, int& number, int& secondKey);
   // The same by Hall symbol ("-I 4bd 2"), compared term by term.
   static int FindByHall(const std::string& hall, const std::string& path, int& number, int& secondKey);
+  // The name of record (number, secondKey) that tells its setting apart: a
+  // name with a setting mark ("F d -3 m:2", "R -3 m:H"), else a monoclinic
+  // full symbol ("B 1 1 2/b"), else its first name; empty when the database
+  // has no such record (or cannot be read, with its message). Readers of
+  // other programs take a symbol without the mark for the first setting, so
+  // a CIF file names a group by this name.
+  static std::string SettingName(int number, int secondKey, const std::string& path);
   // Image of a fractional position under operation i, centring j and
   // inversion k (k > 0), folded into the cell. Returns 1.
   int ApplyOperation(int i, int j, int k, double x, double y, double z, double& x2, double& y2, double& z2) const;

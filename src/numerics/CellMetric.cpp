@@ -36,4 +36,12 @@ bool ReciprocalLengths(const double G[3][3], double lengths[3]) {
   return true;
 }
 
+double CellVolume(const double vectors[3][3]) {
+  const double* a = vectors[0];
+  const double* b = vectors[1];
+  const double* c = vectors[2];
+  return std::fabs(a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
+                   a[2] * (b[0] * c[1] - b[1] * c[0]));
+}
+
 }  // namespace quorvel

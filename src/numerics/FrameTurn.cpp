@@ -1,5 +1,8 @@
 #include "numerics/FrameTurn.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "numerics/CellInverse.h"
 
 namespace quorvel {
@@ -7,6 +10,13 @@ namespace quorvel {
 bool CFrameTurn::Set(const double from[3][3], const double to[3][3]) {
   CCellInverse inverse;
   if (inverse.Set(from) != 0) return false;
+  double size = 0, difference = 0;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      size = std::max(size, std::fabs(to[i][j]));
+      difference = std::max(difference, std::fabs(from[i][j] - to[i][j]));
+    }
+  bSame_ = difference <= 1e-12 * size;
   // Row i of the turn is the unit vector e_i of the old frame, made
   // fractional in the old cell and rebuilt in the new one.
   for (int i = 0; i < 3; ++i) {
@@ -18,6 +28,7 @@ bool CFrameTurn::Set(const double from[3][3], const double to[3][3]) {
 }
 
 void CFrameTurn::Apply(double v[3]) const {
+  if (bSame_) return;
   const double x = v[0], y = v[1], z = v[2];
   for (int j = 0; j < 3; ++j) v[j] = x * m_[0][j] + y * m_[1][j] + z * m_[2][j];
 }

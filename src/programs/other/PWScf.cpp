@@ -25,7 +25,7 @@ namespace CPWScf {
 
 namespace {
 
-constexpr double kNmPerBohr = kAngstromPerBohrRadius * kNmPerAngstrom;
+constexpr double kNmPerBohr = kBohrRadiusInAngstrom * kNmPerAngstrom;
 
 // The structure pw.x prints before its first step: alat ("lattice parameter
 // (alat)", or celldm(1), the same length with more digits), the crystal axes

@@ -22,7 +22,7 @@ namespace CPWScf {
 
 namespace {
 
-constexpr double kNmPerBohr = kAngstromPerBohrRadius * kNmPerAngstrom;
+constexpr double kNmPerBohr = kBohrRadiusInAngstrom * kNmPerAngstrom;
 
 std::string SmallLetters(const char* begin, const char* end) {
   std::string s(begin, end);

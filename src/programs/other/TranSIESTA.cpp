@@ -265,15 +265,16 @@ void CLogConversion::ReadForcesTable(CCrystal& crystal, int n) {
   }
 }
 
-// Forces "...: index fx fy fz", one line for each of the n atoms (a line
-// without ':' leaves that atom's force 0), then the "Updating coords" table
+// Forces "Force: index fx fy fz", one line for each of the n atoms; a
+// constrained atom's line is printed without "Force:" ("  3  0.0 0.0 -0.0625
+// (constrained)") and is read the same way. Then the "Updating coords" table
 // of positions "...: index element x y z".
 void CLogConversion::ReadCoordinateUpdate(CCrystal& crystal, int n) {
   std::vector<double> fx(n, 0.0), fy(n, 0.0), fz(n, 0.0);
   for (int k = 0; k < n && log_.ReadLine(); ++k) {
     const char* colon = std::strchr(log_.Line(), ':');
     int index = 0;
-    if (colon) std::sscanf(colon + 1, "%d %lg %lg %lg", &index, &fx[k], &fy[k], &fz[k]);
+    std::sscanf(colon ? colon + 1 : log_.Line(), "%d %lg %lg %lg", &index, &fx[k], &fy[k], &fz[k]);
   }
   while (log_.ReadLine())
     if (Contains(log_.Line(), kUpdatingCoords)) break;

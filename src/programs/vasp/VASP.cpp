@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "crystal/Crystal.h"
 #include "numerics/CellInverse.h"
+#include "numerics/CellMetric.h"
 #include "numerics/Constants.h"
 #include "system/Platform.h"
 #include "text/LineReader.h"
@@ -41,9 +43,20 @@ void ToUpperInPlace(char* text) {
     if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
 }
 
-// POTCAR: one atom type per dataset, named by the element of its title line
-// ("PAW_PBE Fe_pv 06Sep2000" gives Fe). Only the title lines and the "End of
-// Dataset" markers are looked at.
+// Adds the atom type a dataset's title names: its element, the word after
+// the first one ("PAW_PBE Fe_pv 06Sep2000" gives Fe). The title is cut in
+// place.
+void AddTypeOfDataset(char* title, CCrystal& crystal) {
+  Trim(title);
+  char* name = std::strchr(title, ' ');
+  name = SkipBlanks(name ? name + 1 : title);
+  if (char* cut = std::strchr(name, ' ')) *cut = '\0';
+  if (char* cut = std::strchr(name, '_')) *cut = '\0';
+  crystal.AddAtomType(name, 0.0, false);
+}
+
+// POTCAR: one atom type per dataset, named by the element of its title line.
+// Only the title lines and the "End of Dataset" markers are looked at.
 void ReadPOTCARFile(const std::string& path, CCrystal& crystal) {
   LineReader potcar;
   if (!potcar.Open(path)) {
@@ -51,13 +64,7 @@ void ReadPOTCARFile(const std::string& path, CCrystal& crystal) {
     return;
   }
   while (potcar.ReadLine()) {
-    char* title = potcar.Line();
-    Trim(title);
-    char* name = std::strchr(title, ' ');
-    name = SkipBlanks(name ? name + 1 : title);
-    if (char* cut = std::strchr(name, ' ')) *cut = '\0';
-    if (char* cut = std::strchr(name, '_')) *cut = '\0';
-    crystal.AddAtomType(name, 0.0, false);
+    AddTypeOfDataset(potcar.Line(), crystal);
     bool endOfDataset = false;
     while (!endOfDataset && potcar.ReadLine()) {
       ToUpperInPlace(potcar.Line());
@@ -125,18 +132,29 @@ void ReadVectorLines(LineReader& file, double factor, double vectors[3][3]) {
   }
 }
 
-// Title, scale and the three lattice vectors. The scale is a plain factor
-// whatever its sign; Angstrom become nm. Returns the factor from the file's
-// Cartesian positions to nm.
+// Title, scale and the three lattice vectors; Angstrom become nm. A
+// positive scale is a factor; a negative one is, as VASP takes it, the cell's
+// volume in cubic Angstrom, and the factor is the one that gives the vectors
+// that volume (a flat cell keeps the vectors as they are). Returns the factor
+// from the file's Cartesian positions to nm.
 double ReadPOSCARCell(LineReader& file, CCrystal& crystal) {
   file.ReadLine();
   Trim(file.Line());
   crystal.Name = file.Line();
   crystal.ChemicalName = file.Line();
   file.ReadLine();
-  const double scale = AtoF(file.Line()) * kNmPerAngstrom;
+  double scale = AtoF(file.Line()) * kNmPerAngstrom;
   double vectors[3][3];
-  ReadVectorLines(file, scale, vectors);
+  if (scale >= 0) {
+    ReadVectorLines(file, scale, vectors);
+  } else {
+    ReadVectorLines(file, kNmPerAngstrom, vectors);
+    const double volume = CellVolume(vectors);
+    scale = volume > 0 ? std::cbrt(-scale * kNmPerAngstrom * kNmPerAngstrom / volume) : 1.0;
+    for (auto& v : vectors)
+      for (double& component : v) component *= scale;
+    scale *= kNmPerAngstrom;
+  }
   StoreLatticeFromVectors(crystal, vectors);
   std::printf("  Lattice parameters: %lg nm %lg nm %lg nm   %lg %lg %lg\n", crystal.a, crystal.b, crystal.c,
               crystal.alpha, crystal.beta, crystal.gamma);
@@ -144,14 +162,15 @@ double ReadPOSCARCell(LineReader& file, CCrystal& crystal) {
 }
 
 // The counts, one per POTCAR dataset, after the element line of the VASP 5
-// form: a sixth line of anything but blanks and digits, whose symbols are
-// not used (the names come from POTCAR). A count that is missing, not a
-// number or negative is reported and taken as 0, as are the counts after it.
+// form, whose symbols are not used (the names come from POTCAR). The sixth
+// line is the counts line when its first word is a number: VASP 4 files may
+// carry a comment behind the counts ("2   number of atoms per species"). A
+// count that is missing, not a number or negative is reported and taken as
+// 0, as are the counts after it.
 void ReadPOSCARCounts(LineReader& file, const std::string& path, CCrystal& crystal) {
   file.ReadLine();
-  bool bElementLine = false;
-  for (const char* p = file.Line(); *p; ++p)
-    if (!(*p == ' ' || IsDigit(*p) || *p == '\r' || *p == '\n')) bElementLine = true;
+  const char* first = SkipBlanks(file.Line());
+  const bool bElementLine = *first != '\0' && *first != '\r' && *first != '\n' && !IsDigit(*first);
   if (bElementLine) file.ReadLine();
 
   CCountScanner counts(file, file.Line());
@@ -312,9 +331,10 @@ bool FindPositionTable(LineReader& outcar) {
 
 // The rows of the position table, "x y z fx fy fz" (Angstrom, eV/Angstrom),
 // as many as the atom types count, into the crystal; the positions become
-// fractional with the inverse of the step's cell. False after a message when
-// the table ends early.
-bool ReadPositionTable(LineReader& outcar, const CCellInverse& inverse, CCrystal& crystal) {
+// fractional with the inverse of the step's cell, and the forces are turned
+// with the cell into the frame of the written positions. False after a
+// message when the table ends early.
+bool ReadPositionTable(LineReader& outcar, const CCellInverse& inverse, const CFrameTurn& turn, CCrystal& crystal) {
   long long nExpected = 0, nRead = 0;
   for (int t = 0; t < crystal.nAtomTypes; ++t) nExpected += crystal.nAtomsInFormula[t];
   for (int t = 0; t < crystal.nAtomTypes; ++t) {
@@ -330,6 +350,7 @@ bool ReadPositionTable(LineReader& outcar, const CCellInverse& inverse, CCrystal
       const double x = kNmPerAngstrom * v[0], y = kNmPerAngstrom * v[1], z = kNmPerAngstrom * v[2];
       double fx, fy, fz;
       inverse.ToFractional(x, y, z, fx, fy, fz);
+      turn.Apply(v + 3);
       // The label is the one an empty label would be given (type name and
       // running number), made here without searching the sites added so far.
       crystal.AddAtomAsymSite(typeName + std::to_string(k + 1), typeName, 1.0, fx, fy, fz, v[3], v[4], v[5]);
@@ -340,11 +361,61 @@ bool ReadPositionTable(LineReader& outcar, const CCellInverse& inverse, CCrystal
 
 }  // namespace
 
+namespace {
+
+// The atom types and counts in the head of OUTCAR, for a run folder without
+// POSCAR: a type for each "TITEL  = PAW_PBE Li 17Jan2003" line, in the
+// order of POTCAR, and the counts of the "ions per type =" line after them.
+// Counts missing from that line are 0, and a missing line leaves them all 0;
+// either is said in one line.
+void ReadOUTCARTypes(const std::string& outcarPath, CCrystal& crystal) {
+  LineReader outcar;
+  if (!outcar.Open(outcarPath)) return;
+  const char* const kLookFor[2] = {"TITEL", "ions per type"};
+  bool bCounts = false;
+  while (!bCounts && outcar.ReadLineContaining(kLookFor, 2)) {
+    char* line = outcar.Line();
+    if (char* counts = std::strstr(line, "ions per type")) {
+      bCounts = true;
+      const char* p = std::strchr(counts, '=');
+      if (p) ++p;
+      for (int t = 0; t < crystal.nAtomTypes; ++t) {
+        int n = 0;
+        if (p && !ScanInt(p, n)) p = nullptr;
+        if (!p || n < 0) {
+          std::printf("Error in CVASP::ReadOUTCARTypes: [%s] gives no valid atom count for [%s].\n",
+                      outcarPath.c_str(), crystal.AtomTypes[t].NameOrLabel().c_str());
+          p = nullptr;
+          n = 0;
+        }
+        crystal.nAtomsInFormula[t] = n;
+      }
+    } else if (char* titel = std::strstr(line, "TITEL")) {
+      if (char* title = std::strchr(titel, '=')) AddTypeOfDataset(title + 1, crystal);
+    }
+  }
+  if (!bCounts) std::printf("Error in CVASP::ReadOUTCARTypes: [%s] has no line of ions per type.\n", outcarPath.c_str());
+  std::printf("nAtomTypes: %d\n", crystal.nAtomTypes);
+  for (int t = 0; t < crystal.nAtomTypes; ++t) std::printf("  nEachAtoms[%d]=%d\n", t, crystal.nAtomsInFormula[t]);
+}
+
+}  // namespace
+
 COUTCARConversion::COUTCARConversion(const std::string& poscarPath, const std::string& outcarPath,
                                      const CConversionSettings& settings, CLayout layout)
     : CTrajectoryConversion(settings, std::move(layout)), poscarPath_(poscarPath), outcarPath_(outcarPath) {}
 
-void COUTCARConversion::ReadStartingStructure(CCrystal& crystal) { ReadPOSCARFile(poscarPath_, crystal); }
+// A run folder without POSCAR still names its atom types and counts in the
+// head of OUTCAR; the steps then give every position.
+void COUTCARConversion::ReadStartingStructure(CCrystal& crystal) {
+  if (!FileExists(poscarPath_) && FileExists(outcarPath_)) {
+    std::printf("No POSCAR [%s]: the atom types and counts are read from [%s].\n", poscarPath_.c_str(),
+                outcarPath_.c_str());
+    ReadOUTCARTypes(outcarPath_, crystal);
+    return;
+  }
+  ReadPOSCARFile(poscarPath_, crystal);
+}
 
 // OUTCAR is read twice through one reader, streamed: once to count the
 // steps (the lines holding both "POSITION" and "TOTAL-FORCE"), once to
@@ -374,14 +445,16 @@ int COUTCARConversion::ReadNextStep(CCrystal& crystal) {
   std::printf("Lattice parameters: %lg %lg %lg nm  %lg %lg %lg\n", crystal.a, crystal.b, crystal.c, crystal.alpha,
               crystal.beta, crystal.gamma);
 
-  // Positions are Cartesian in the frame of the vectors just read, whatever
-  // their orientation; they become fractional with the inverse of that cell.
-  // The crystal then takes its standard orientation for the writers.
+  // Positions and forces are Cartesian in the frame of the vectors just
+  // read, whatever their orientation; positions become fractional with the
+  // inverse of that cell. The crystal then takes its standard orientation for
+  // the writers, and the forces are turned with it.
   CCellInverse inverse;
   if (inverse.Set(vectors) != 0) ReportSingularCell(inverse.Status());
   crystal.CalculateLatticeVectors();
+  const CFrameTurn turn = crystal.TurnFrom(vectors);
 
-  if (!FindPositionTable(outcar_) || !ReadPositionTable(outcar_, inverse, crystal)) return 0;
+  if (!FindPositionTable(outcar_) || !ReadPositionTable(outcar_, inverse, turn, crystal)) return 0;
   crystal.CopyAsymSitesToSites();
   return 1;
 }

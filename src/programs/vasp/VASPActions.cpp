@@ -18,6 +18,17 @@ namespace {
 // The text up to its first blank.
 std::string CutAtFirstSpace(const std::string& text) { return text.substr(0, text.find(' ')); }
 
+// A structure's title as the stem of file names in the run directory: a
+// separator in it ("/vasptmp/8LiH/", "Mg_pv/59") would name a path into
+// folders that need not exist, so each becomes '_', and one line says so.
+std::string FileStemOf(const std::string& title) {
+  std::string stem = title;
+  for (char& c : stem)
+    if (c == '/' || c == '\\') c = '_';
+  if (stem != title) std::printf("The title [%s] names the files as [%s].\n", title.c_str(), stem.c_str());
+  return stem;
+}
+
 // One structure of VASPConvCONTCAR to CIF and, on request, its RDFs. mode 0
 // names the RDF files as those of an initial structure, 1 as a final one.
 void WriteStructure(CCrystal& crystal, const std::string& directory, const std::string& name, int mode,
@@ -61,7 +72,7 @@ int VASPConvCONTCAR(const std::string& argument, const CConversionSettings& sett
 
   // Both outputs are named after the initial structure's title (None when it
   // could not be read).
-  const std::string name = CutAtFirstSpace(initial->ChemicalName);
+  const std::string name = FileStemOf(CutAtFirstSpace(initial->ChemicalName));
   if (initialRead == 1) WriteStructure(*initial, directory, name, 0, settings.RDF);
   if (finalRead == 1) WriteStructure(*final, directory, name, 1, settings.RDF);
   return 1;
@@ -79,7 +90,7 @@ int VASPMakeXSF(const std::string& argument, const CConversionSettings& settings
   // the hidden file ".xsf").
   std::string title = "OUTCAR";
   CVASP::ReadINCARTitle(incarPath, title);
-  title = CutAtFirstSpace(title);
+  title = FileStemOf(CutAtFirstSpace(title));
   std::string xsfPath;
   JoinPath(xsfPath, directory, title + ".xsf");
 

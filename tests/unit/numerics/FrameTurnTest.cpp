@@ -31,6 +31,13 @@ TEST(FrameTurn, KeepsLengthsAndComponentsAlongTheCellVectors) {
   double again[3] = {force[0], force[1], force[2]};
   turn.Apply(again);
   for (int j = 0; j < 3; ++j) EXPECT_DOUBLE_EQ(again[j], turned[j]);
+
+  // A cell printed in the orientation it is written in: a force of -0 keeps
+  // its sign (a turn by the identity matrix would add +0 and print 0).
+  ASSERT_TRUE(turn.Set(standard, standard));
+  double zero[3] = {-0.0, 0.0, 1.0};
+  turn.Apply(zero);
+  EXPECT_TRUE(std::signbit(zero[0]));
 }
 
 }  // namespace
