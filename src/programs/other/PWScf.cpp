@@ -221,30 +221,19 @@ void CStepReader::ReadCell() {
 // Puts a geometry with its forces (3 per atom, or none) into the crystal.
 // Quorvel writes the positions from the crystal's standard orientation (a
 // along x, b in the xy plane); pw.x prints the forces along its own axes,
-// those of the cell as printed, so they are turned into the standard frame.
-// A cell that is already in the standard orientation (within 1e-12) is not
-// turned, so that printed zeros keep their sign.
+// those of the cell as printed, so they are turned into the standard frame
+// (not at all where the two agree, so that printed zeros keep their sign).
 void PutGeometry(const CGeometry& geometry, const double* forces, CCrystal& crystal) {
-  double standard[3][3];
   bool bSame = true;
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) bSame = bSame && geometry.Cell[i][j] == crystal.LatticeVector[i][j];
-  CFrameTurn turn;
-  bool bTurn = false;
+  CFrameTurn turn;  // none while the cell is the crystal's own
   if (!bSame) {
     const double(*c)[3] = geometry.Cell;
     crystal.SetLatticeVectors(c[0][0], c[0][1], c[0][2], c[1][0], c[1][1], c[1][2], c[2][0], c[2][1], c[2][2]);
     crystal.CalculateLatticeParameters();
     crystal.CalculateLatticeVectors();
-    double largest = 0, off = 0;
-    for (int i = 0; i < 3; ++i) {
-      for (int j = 0; j < 3; ++j) {
-        standard[i][j] = crystal.LatticeVector[i][j];
-        largest = std::max(largest, std::fabs(c[i][j]));
-        off = std::max(off, std::fabs(c[i][j] - standard[i][j]));
-      }
-    }
-    bTurn = !(off <= 1e-12 * largest) && turn.Set(geometry.Cell, standard);
+    turn = crystal.TurnFrom(geometry.Cell);
   }
   crystal.nAtomAsymSites = 0;
   crystal.nAtomSites = 0;
@@ -252,7 +241,7 @@ void PutGeometry(const CGeometry& geometry, const double* forces, CCrystal& crys
     const size_t at = 3 * static_cast<size_t>(k);
     double f[3] = {0, 0, 0};
     if (forces) std::copy(forces + at, forces + at + 3, f);
-    if (bTurn) turn.Apply(f);
+    turn.Apply(f);
     const double* x = &geometry.Fractional[at];
     crystal.AddAtomAsymSite("", geometry.Species[static_cast<size_t>(k)], 1.0, x[0], x[1], x[2], f[0], f[1], f[2]);
   }
