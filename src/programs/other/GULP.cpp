@@ -70,7 +70,8 @@ std::string SymbolWithoutBlanks(const char* text) {
 }
 
 // A number as GULP takes it: a decimal, or a fraction such as "1/2" or
-// "2/3", which GULP allows for coordinates. False when the word is neither.
+// "2/3", which GULP allows for coordinates. False when the word is neither,
+// or is no finite number ("nan", "inf", 1e999).
 bool ParseNumber(const char* word, double& value) {
   char* end = nullptr;
   value = std::strtod(word, &end);
@@ -81,7 +82,7 @@ bool ParseNumber(const char* word, double& value) {
     if (end == rest || denominator == 0) return false;
     value /= denominator;
   }
-  return *end == '\0';
+  return *end == '\0' && std::isfinite(value);
 }
 
 // The crystal's name: the title block's first line. A name line is
@@ -156,6 +157,8 @@ void ReadAtoms(LineReader& reader, CCrystal& crystal) {
     if (nWords < 1) continue;
     char* label = words[0];
     CutTrailingDigits(label);
+    // A second word that is no number is the core/shel word (core, cor, c,
+    // shel, s, bcor, bshe): s and bs make the line a shell.
     double value = 0;
     int first = 1;
     bool bShell = false;
@@ -163,12 +166,12 @@ void ReadAtoms(LineReader& reader, CCrystal& crystal) {
       bShell = StartsWithNoCase(words[1], "s") || StartsWithNoCase(words[1], "bs");
       first = 2;
     }
-    // Values a line does not give take GULP's own defaults: coordinates 0,
-    // charge 0 (GULP takes charges from its species block) and occupancy 1.
-    // They are not carried over from the line before; the first word that is
-    // not a number ends them.
+    // The first word that is no number ends the values. A charge and an
+    // occupancy the line does not give take GULP's own defaults, 0 (GULP
+    // takes charges from its species block) and 1, not the line before's.
     double v[5] = {0, 0, 0, 0, 1.0};
-    for (int i = first; i < nWords && i - first < 5 && ParseNumber(words[i], value); ++i) v[i - first] = value;
+    int nValues = 0;
+    for (int i = first; i < nWords && nValues < 5 && ParseNumber(words[i], value); ++i) v[nValues++] = value;
     double& x = v[0];
     double& y = v[1];
     double& z = v[2];
@@ -181,6 +184,11 @@ void ReadAtoms(LineReader& reader, CCrystal& crystal) {
     // the ion is one site, its core's.
     if (bShell) {
       std::printf("   the shell of %s: not a site\n", label);
+      continue;
+    }
+    // Without its three coordinates a line places no atom.
+    if (nValues < 3) {
+      std::printf("Error in CGULP::ReadCrystalStructure: No three coordinates for %s: the line is skipped.\n", label);
       continue;
     }
     if (bCartesian)
@@ -264,6 +272,10 @@ void ReadSpaceGroup(LineReader& reader, CCrystal& crystal) {
     crystal.SpaceGroup.Name = CSpaceGroup::SettingName(number, secondKey, path);
   }
   std::printf("SPG: %s\n", symbol.c_str());
+  // (A database that cannot be read has said so itself.)
+  if (number <= 0 && FileExists(path))
+    std::printf("Error in CGULP::ReadCrystalStructure: No space group [%s] in the database: the positions are "
+                "written as listed, under the identity alone.\n", symbol.c_str());
 }
 
 }  // namespace
