@@ -185,7 +185,7 @@ def ref_gulp(work, name):
         if key == "cell":
             cellpar = [float(v) for v in lines[i + 1].split()[:6]]
         elif key.startswith("frac"):
-            rows = rows_from(lines, i, lambda r: len(r) > 4 and r[1] in ("core", "shel"))
+            rows = [r for r in rows_from(lines, i, lambda r: len(r) > 4 and r[1] in ("core", "shel")) if r[1] == "core"]
         elif key == "space":    # GULP takes the symbol in any case, gemmi in its own
             symbol = lines[i + 1].strip()
             number = gemmi.find_spacegroup_by_name(symbol[0] + symbol[1:].lower()).number
