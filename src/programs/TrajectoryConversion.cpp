@@ -38,7 +38,10 @@ CTrajectoryConversion::~CTrajectoryConversion() = default;
 
 int CTrajectoryConversion::Run() {
   const bool bStartFirst = layout_.Start == EStart::kInputFile;
-  if (bStartFirst) ReadStartingStructure(*crystal_);
+  if (bStartFirst) {
+    ReadStartingStructure(*crystal_);
+    if (layout_.bStartIsInitial) initial_->Copy(*crystal_);
+  }
   CXSFTrajectory frames(settings_.Plan, CountSteps(), layout_.bLastStepReplaces);
   if (bStartFirst) PrintPlan(frames);
 
@@ -62,7 +65,7 @@ int CTrajectoryConversion::Run() {
 }
 
 void CTrajectoryConversion::ConvertSteps(CXSFTrajectory& frames) {
-  const bool bInitialIsFirstStep = layout_.Start == EStart::kInputFile;
+  const bool bInitialIsFirstStep = layout_.Start == EStart::kInputFile && !layout_.bStartIsInitial;
   for (int step = 0; step < frames.nStep; ++step) {
     if (ReadNextStep(*crystal_) <= 0) break;
     if (step == 0 && bInitialIsFirstStep) initial_->Copy(*crystal_);

@@ -41,6 +41,9 @@ class CTrajectoryConversion {
     bool bHeaderAlways = false;
     // A structure without atoms gets neither CIF file nor RDF, but a message.
     bool bSkipEmptyStructures = false;
+    // With kInputFile: the starting structure, not the first step, is the
+    // initial structure.
+    bool bStartIsInitial = false;
 
     // The layout of an output conversion named by its output file: the XSF
     // file is that name with the extension xsf, the CIF files take the name

@@ -84,18 +84,20 @@ def ref_vasp(work, run):
 
 
 def ref_pwscf(work, stem):
-    """The input's cell (Quorvel's too); a step is a Forces block (Ry/au, as printed)
-    with the ATOMIC_POSITIONS block printed after it, as Quorvel pairs them (README)."""
+    """The input's cell and starting structure (Quorvel's too); a step is a Forces block
+    (Ry/au, as printed) with the geometry it was computed for: the last ATOMIC_POSITIONS
+    block printed before it, else the input's structure (README)."""
     start = ase.io.read(os.path.join(work, stem + ".inp"), format="espresso-in")
-    lines, n, steps, forces = read_lines(work, stem + ".out"), len(start), [], None
+    lines, n, steps = read_lines(work, stem + ".out"), len(start), []
+    symbols, fract = start.get_chemical_symbols(), start.get_scaled_positions(wrap=False)
     for i, line in enumerate(lines):
-        if "Forces acting on atoms" in line:
-            forces = [ln.split("force =")[1].split() for ln in lines[i + 2:i + 2 + n]]
-        elif line.startswith("ATOMIC_POSITIONS (crystal)") and forces is not None:
+        if line.startswith("ATOMIC_POSITIONS (crystal)"):
             rows = [ln.split() for ln in lines[i + 1:i + 1 + n]]
-            steps.append(make(start.cell, [r[0] for r in rows], [r[1:4] for r in rows], forces))
-            forces = None
-    return {"steps": steps, "initial": steps[0]}
+            symbols, fract = [r[0] for r in rows], [r[1:4] for r in rows]
+        elif "Forces acting on atoms" in line:
+            forces = [ln.split("force =")[1].split() for ln in lines[i + 2:i + 2 + n]]
+            steps.append(make(start.cell, symbols, fract, forces))
+    return {"steps": steps, "initial": start}
 
 
 def ref_castep(work, name):
@@ -184,7 +186,7 @@ def ref_gulp(work, name):
         if key == "cell":
             cellpar = [float(v) for v in lines[i + 1].split()[:6]]
         elif key.startswith("frac"):
-            rows = rows_from(lines, i, lambda r: len(r) > 4 and r[1] in ("core", "shel"))
+            rows = [r for r in rows_from(lines, i, lambda r: len(r) > 4 and r[1] in ("core", "shel")) if r[1] == "core"]
         elif key == "space":    # GULP takes the symbol in any case, gemmi in its own
             symbol = lines[i + 1].strip()
             number = gemmi.find_spacegroup_by_name(symbol[0] + symbol[1:].lower()).number

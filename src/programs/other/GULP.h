@@ -1,4 +1,5 @@
-// GULP input files (keywords title, name, cell, fractional, space) to CIF.
+// GULP input files (keywords title, name, cell, fractional or cartesian,
+// space and origin) to CIF.
 #pragma once
 
 #include <string>

@@ -1,20 +1,23 @@
 #include "programs/other/PWScf.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "crystal/Crystal.h"
 #include "numerics/Constants.h"
+#include "numerics/FrameTurn.h"
 #include "programs/TrajectoryConversion.h"
-#include "system/Platform.h"
+#include "programs/other/PWScfInput.h"
 #include "text/LineReader.h"
 #include "text/Messages.h"
-#include "text/OutputScan.h"
+#include "text/NumberScan.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -22,164 +25,297 @@ namespace CPWScf {
 
 namespace {
 
-// The value after a pattern such as "A = " in a line, or false when the line
-// does not hold the pattern.
-bool ValueAfter(const char* line, const char* pattern, double& value) {
-  const char* p = std::strstr(line, pattern);
-  if (!p) return false;
-  value = AtoF(p + std::strlen(pattern));
-  return true;
-}
+constexpr double kNmPerBohr = kBohrRadiusInAngstrom * kNmPerAngstrom;
 
-// One cell line of the &SYSTEM namelist; the first pattern found decides.
-// The patterns need one blank on each side of the '=' (A=5.43 sets nothing).
-void ReadCellLine(const char* line, CCrystal& crystal) {
-  double v = 0;
-  if (ValueAfter(line, "cosBC = ", v))
-    crystal.alpha = std::acos(v) * kRadToDeg;
-  else if (ValueAfter(line, "cosAC = ", v))
-    crystal.beta = std::acos(v) * kRadToDeg;
-  else if (ValueAfter(line, "cosAB = ", v))
-    crystal.gamma = std::acos(v) * kRadToDeg;
-  else if (ValueAfter(line, "A = ", v))
-    crystal.a = v * kNmPerAngstrom;
-  else if (ValueAfter(line, "B = ", v))
-    crystal.b = v * kNmPerAngstrom;
-  else if (ValueAfter(line, "C = ", v))
-    crystal.c = v * kNmPerAngstrom;
-}
-
-// A position line "species x y z". Lines without a species name (blank lines
-// between the cards) give no atom; numbers missing after the name are 0.
-bool ScanPositionLine(const char* line, std::string& species, double xyz[3]) {
-  const char* p = line;
-  const char* word = nullptr;
-  size_t length = 0;
-  if (!ScanWord(p, word, length)) return false;
-  species.assign(word, length);
-  ScanDoubles(p, xyz, 3);
-  return true;
-}
-
-}  // namespace
-
-int ReadInpFile(const std::string& path, CCrystal& crystal) {
-  LineReader reader;
-  if (!reader.Open(path)) {
-    std::printf("Error: Can not read [%s]\n", path.c_str());
-    return -1;
+// The structure pw.x prints before its first step: alat ("lattice parameter
+// (alat)", or celldm(1), the same length with more digits), the crystal axes
+// in units of alat and the atoms' positions ("tau") in units of alat. False
+// when the file holds no complete header.
+bool ReadHeader(LineReader& in, CGeometry& start, double& alatNm) {
+  if (!in.ReadLineContaining("lattice parameter (alat)")) return false;
+  const char* mark = std::strchr(in.Line(), '=');
+  double alatBohr = mark ? AtoF(mark + 1) : 0;
+  if (!in.ReadLineContaining("number of atoms/cell")) return false;
+  mark = std::strchr(in.Line(), '=');
+  const int nAtoms = mark ? AtoI(mark + 1) : 0;
+  static const char* const kAxesMarks[] = {"celldm(1)=", "crystal axes:"};
+  for (;;) {
+    if (!in.ReadLineContaining(kAxesMarks, 2)) return false;
+    const char* celldm = std::strstr(in.Line(), "celldm(1)=");
+    if (!celldm) break;
+    const double v = AtoF(celldm + 10);
+    if (std::isfinite(v) && v > 0) alatBohr = v;
   }
-  // Each search starts where the previous one stopped; a search that meets
-  // the end of the file leaves nothing for the later ones.
-  if (ReadUntilContaining(reader, "title=")) {
-    std::string title = std::strstr(reader.Line(), "title=") + 6;
-    StripQuotes(title);
-    crystal.ChemicalName = title;
+  if (!(std::isfinite(alatBohr) && alatBohr > 0) || nAtoms <= 0) return false;
+  alatNm = alatBohr * kNmPerBohr;
+  // "a(1) = (   1.000000   0.000000   0.000000 )"
+  for (int i = 0; i < 3; ++i) {
+    if (!in.ReadLine()) return false;
+    const char* p = std::strstr(in.Line(), "= (");
+    double v[3];
+    if (!p || ScanDoubles(p += 3, v, 3) != 3) return false;
+    for (int j = 0; j < 3; ++j) start.Cell[i][j] = v[j] * alatNm;
   }
-
-  // The cell namelist ends at the first line holding a '/'. Its lines are
-  // read like every other line, in pieces of at most 4095 characters.
-  if (ReadUntilContaining(reader, "&SYSTEM")) {
-    while (reader.ReadLine() && !std::strchr(reader.Line(), '/')) ReadCellLine(reader.Line(), crystal);
-  }
-
-  std::string name;
-  if (ReadUntilContaining(reader, "ATOMIC_SPECIES")) {
-    while (reader.ReadLine() && !std::strstr(reader.Line(), "ATOMIC_POSITIONS")) {
-      // "name mass pseudopotential": only the name is used. A line without
-      // a name (a blank line) adds no type.
-      const char* p = reader.Line();
-      const char* word = nullptr;
-      size_t length = 0;
-      if (!ScanWord(p, word, length)) continue;
-      name.assign(word, length);
-      crystal.AddAtomType(name, 0.0, true);
-    }
-  }
-
-  // Positions are taken as fractional coordinates, whatever unit the
-  // ATOMIC_POSITIONS line names. The block ends at K_POINTS.
-  double xyz[3];
-  while (reader.ReadLine() && !std::strstr(reader.Line(), "K_POINTS")) {
-    if (!ScanPositionLine(reader.Line(), name, xyz)) continue;
-    crystal.AddAtomAsymSite("", name, 1.0, xyz[0], xyz[1], xyz[2], 0.0, 0.0, 0.0);
-  }
-
-  crystal.CalculateLatticeVectors();
-  crystal.CopyAsymSitesToSites();
-  return 1;
-}
-
-int UpdateInpFile(const std::string& inputPath, const std::string& updatedPath, const CCrystal& crystal) {
-  LineReader in;
-  FilePtr out;
-  if (!OpenForUpdate(in, inputPath, out, updatedPath, "w", "Error in CPWScf::UpdateInpFile: ")) return -1;
-  std::FILE* f = out.get();
-  // The 1.0e-15 keeps the cosine of a right angle from printing as -0.
-  while (in.ReadLine()) {
+  if (!IsCell(start.Cell)) return false;
+  // "    1           Si  tau(   1) = (   0.0000000   0.0000000   0.0000000  )"
+  if (!in.ReadLineContaining("positions (alat units)")) return false;
+  std::vector<double> tau;
+  start.Species.clear();
+  for (int k = 0; k < nAtoms; ++k) {
+    if (!in.ReadLine()) return false;
     const char* line = in.Line();
-    if (std::strstr(line, " A = ")) {
-      std::fprintf(f, "    A =  %14.10f,\n", crystal.a * kAngstromPerNm);
-    } else if (std::strstr(line, " B = ")) {
-      std::fprintf(f, "    B =  %14.10f,\n", crystal.b * kAngstromPerNm);
-    } else if (std::strstr(line, " C = ")) {
-      std::fprintf(f, "    C =  %14.10f,\n", crystal.c * kAngstromPerNm);
-    } else if (std::strstr(line, "cosAB = ")) {
-      std::fprintf(f, "    cosAB = %14.10f ,\n", std::cos(crystal.gamma * kDegToRad) + 1.0e-15);
-    } else if (std::strstr(line, "cosAC = ")) {
-      std::fprintf(f, "    cosAC = %14.10f ,\n", std::cos(crystal.beta * kDegToRad) + 1.0e-15);
-    } else if (std::strstr(line, "cosBC = ")) {
-      std::fprintf(f, "    cosBC = %14.10f ,\n", std::cos(crystal.alpha * kDegToRad) + 1.0e-15);
-    } else if (std::strstr(line, "ATOMIC_POSITIONS")) {
-      std::fwrite(line, 1, in.Length(), f);
-      // One line of the old block is dropped for every site written.
-      for (int i = 0; i < crystal.nAtomSites; ++i) {
-        in.ReadLine();
-        const CAtomSite& site = crystal.AtomSites[static_cast<size_t>(i)];
-        std::fprintf(f, " %6s  %14.10f  %14.10f  %14.10f\n", crystal.GetAtomTypeName(site).c_str(), site.x, site.y,
-                     site.z);
-      }
-    } else {
-      std::fwrite(line, 1, in.Length(), f);
-    }
+    const char* tauMark = std::strstr(line, "tau(");
+    const char* p = line;
+    const char* word = nullptr;
+    size_t length = 0;
+    // The site's number, then its species.
+    if (!tauMark || !ScanWord(p, word, length) || !ScanWord(p, word, length) || word >= tauMark) return false;
+    start.Species.emplace_back(word, length);
+    const char* q = std::strstr(tauMark, "= (");
+    double v[3];
+    if (!q || ScanDoubles(q += 3, v, 3) != 3) return false;
+    tau.insert(tau.end(), v, v + 3);
   }
-  return 1;
+  start.Fractional.resize(tau.size());
+  ToFractional(EUnit::kAlat, alatNm, start.Cell, tau.data(), nAtoms, start.Fractional.data());
+  return true;
 }
 
-namespace {
-
-// The conversion of a run (PWScfConvOutput). The input file gives the
-// starting structure; a step is a force block of the output file with the
-// ATOMIC_POSITIONS block after it, each listing the atoms of the input file.
-class COutputConversion final : public CTrajectoryConversion {
+// The blocks of the output that make its frames, read in one pass. A frame
+// is a complete "Forces acting on atoms" block (its first nAtoms atom
+// lines; the breakdowns pw.x prints after it are not frames), shown with the
+// geometry it was computed for: the last ATOMIC_POSITIONS and the last
+// CELL_PARAMETERS printed before it, else the starting structure. pw.x
+// prints the positions after each step in the unit of the input, and a
+// variable cell before them. A block cut off (a job still running, or lines
+// that are not the block's) is no frame and no geometry.
+class CStepReader {
  public:
-  COutputConversion(const std::string& outputPath, const std::string& inputPath, const CConversionSettings& settings,
-                    CLayout layout)
-      : CTrajectoryConversion(settings, std::move(layout)), outputPath_(outputPath), inputPath_(inputPath) {}
+  CStepReader(LineReader& output, const CGeometry& start, double alatNm)
+      : in_(output), geometry_(start), alatNm_(alatNm), nAtoms_(start.nAtoms()) {}
+
+  // Reads on to the next frame; false at the end of the file.
+  bool Next();
+  const CGeometry& Geometry() const { return geometry_; }
+  const double* Forces() const { return forces_.data(); }
+  // A cell was printed (a variable-cell run).
+  bool bCellPrinted = false;
 
  private:
-  void ReadStartingStructure(CCrystal& crystal) override {
-    // Without an input file the run goes on with an empty crystal.
-    ReadInpFile(inputPath_, crystal);
-    nAtoms_ = std::max(crystal.nAtomAsymSites, 0);
+  enum class ETitle { kNone, kForces, kPositions, kCell };
+  static ETitle TitleOf(const char* line);
+  // The next line of a block: false at the end of the file, at a line cut
+  // off there, and at the title of another block (left to be read as one).
+  bool ReadBlockLine();
+  bool ReadForces();
+  void ReadPositions();
+  void ReadCell();
+
+  LineReader& in_;
+  CGeometry geometry_;
+  double alatNm_;
+  const int nAtoms_;
+  bool bPending_ = false;  // the current line is a title still to be read
+  std::vector<double> forces_;
+  std::vector<double> numbers_;
+  std::vector<std::string> species_;
+};
+
+// The geometry blocks' titles start their lines, in capitals (or small
+// letters); the force block's title is indented.
+CStepReader::ETitle CStepReader::TitleOf(const char* line) {
+  if (std::strstr(line, "Forces acting on atoms")) return ETitle::kForces;
+  if (StartsWithNoCase(line, "ATOMIC_POSITIONS")) return ETitle::kPositions;
+  if (StartsWithNoCase(line, "CELL_PARAMETERS")) return ETitle::kCell;
+  return ETitle::kNone;
+}
+
+bool CStepReader::Next() {
+  static const char* const kTitles[] = {"Forces acting on atoms", "ATOMIC_POSITIONS", "CELL_PARAMETERS",
+                                        "atomic_positions", "cell_parameters"};
+  for (;;) {
+    if (!bPending_ && !in_.ReadLineContaining(kTitles, 5)) return false;
+    bPending_ = false;
+    switch (TitleOf(in_.Line())) {
+      case ETitle::kForces:
+        if (ReadForces()) return true;
+        break;
+      case ETitle::kPositions:
+        ReadPositions();
+        break;
+      case ETitle::kCell:
+        ReadCell();
+        break;
+      case ETitle::kNone:
+        break;
+    }
   }
-  // One pass counts the steps, a second one reads them.
-  int CountSteps() override {
-    return output_.Open(outputPath_) ? CountLinesContaining(output_, "ATOMIC_POSITIONS") : 0;
+}
+
+bool CStepReader::ReadBlockLine() {
+  if (!in_.ReadLine()) return false;
+  if (TitleOf(in_.Line()) != ETitle::kNone) {
+    bPending_ = true;
+    return false;
   }
+  const size_t n = in_.Length();
+  return n > 0 && in_.Line()[n - 1] == '\n';
+}
+
+// "     atom    1 type  1   force =    -0.02329815   -0.02329818   -0.02329844"
+bool CStepReader::ReadForces() {
+  forces_.resize(3 * static_cast<size_t>(nAtoms_));
+  for (int k = 0; k < nAtoms_;) {
+    if (!ReadBlockLine()) return false;
+    const char* line = in_.Line();
+    const char* p = std::strstr(line, "force =");
+    // Lines without a force: the empty line under the title, and what older
+    // versions print there.
+    if (!p) continue;
+    // Any other line with a force (the "Total force =" line after too few
+    // atoms, a line cut short) leaves the block unfinished.
+    if (std::strncmp(SkipBlanks(line), "atom", 4) != 0) return false;
+    p += 7;
+    if (ScanDoubles(p, &forces_[3 * static_cast<size_t>(k)], 3) != 3) return false;
+    ++k;
+  }
+  return true;
+}
+
+void CStepReader::ReadPositions() {
+  const CCardUnit unit = ReadCardUnit(in_.Line() + std::strlen("ATOMIC_POSITIONS"));
+  if (unit.Unit == EUnit::kOther) return;
+  const size_t n = static_cast<size_t>(nAtoms_);
+  numbers_.resize(3 * n);
+  species_.resize(n);
+  for (size_t k = 0; k < n; ++k) {
+    const char* rest = nullptr;
+    if (!ReadBlockLine() || ScanAtomLine(in_.Line(), species_[k], &numbers_[3 * k], rest) != 3) return;
+  }
+  if (unit.AlatBohr > 0) alatNm_ = unit.AlatBohr * kNmPerBohr;
+  geometry_.Species.swap(species_);
+  geometry_.Fractional.resize(3 * n);
+  ToFractional(unit.Unit, alatNm_, geometry_.Cell, numbers_.data(), nAtoms_, geometry_.Fractional.data());
+}
+
+void CStepReader::ReadCell() {
+  const CCardUnit unit = ReadCardUnit(in_.Line() + std::strlen("CELL_PARAMETERS"));
+  if (unit.Unit == EUnit::kOther || unit.Unit == EUnit::kCrystal) return;
+  double rows[3][3];
+  for (auto& row : rows) {
+    if (!ReadBlockLine()) return;
+    const char* p = in_.Line();
+    if (ScanDoubles(p, row, 3) != 3) return;
+  }
+  // "(alat=  7.01033620)" gives alat with more digits than the header.
+  const double alatNm = unit.AlatBohr > 0 ? unit.AlatBohr * kNmPerBohr : alatNm_;
+  const double scale = NmPerUnit(unit.Unit, alatNm);
+  for (auto& row : rows)
+    for (double& v : row) v *= scale;
+  if (!IsCell(rows)) return;
+  alatNm_ = alatNm;
+  std::copy(&rows[0][0], &rows[0][0] + 9, &geometry_.Cell[0][0]);
+  bCellPrinted = true;
+}
+
+// Puts a geometry with its forces (3 per atom, or none) into the crystal.
+// Quorvel writes the positions from the crystal's standard orientation (a
+// along x, b in the xy plane); pw.x prints the forces along its own axes,
+// those of the cell as printed, so they are turned into the standard frame
+// (not at all where the two agree, so that printed zeros keep their sign).
+void PutGeometry(const CGeometry& geometry, const double* forces, CCrystal& crystal) {
+  bool bSame = true;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) bSame = bSame && geometry.Cell[i][j] == crystal.LatticeVector[i][j];
+  CFrameTurn turn;  // none while the cell is the crystal's own
+  if (!bSame) {
+    const double(*c)[3] = geometry.Cell;
+    crystal.SetLatticeVectors(c[0][0], c[0][1], c[0][2], c[1][0], c[1][1], c[1][2], c[2][0], c[2][1], c[2][2]);
+    crystal.CalculateLatticeParameters();
+    crystal.CalculateLatticeVectors();
+    turn = crystal.TurnFrom(geometry.Cell);
+  }
+  crystal.nAtomAsymSites = 0;
+  crystal.nAtomSites = 0;
+  for (int k = 0; k < geometry.nAtoms(); ++k) {
+    const size_t at = 3 * static_cast<size_t>(k);
+    double f[3] = {0, 0, 0};
+    if (forces) std::copy(forces + at, forces + at + 3, f);
+    turn.Apply(f);
+    const double* x = &geometry.Fractional[at];
+    crystal.AddAtomAsymSite("", geometry.Species[static_cast<size_t>(k)], 1.0, x[0], x[1], x[2], f[0], f[1], f[2]);
+  }
+  crystal.CopyAsymSitesToSites();
+}
+
+// The conversion of a run (PWScfConvOutput).
+class COutputConversion final : public CTrajectoryConversion {
+ public:
+  COutputConversion(const std::string& outputPath, const std::string& base, const std::string& inputPath,
+                    const CConversionSettings& settings, CLayout layout)
+      : CTrajectoryConversion(settings, std::move(layout)),
+        outputPath_(outputPath),
+        inpPath_(base + ".inp"),
+        inPath_(base + ".in"),
+        inputPath_(inputPath) {}
+
+ private:
+  void ReadStartingStructure(CCrystal& crystal) override;
+  int CountSteps() override;
   bool OpenSteps() override;
   int ReadNextStep(CCrystal& crystal) override;
-  void WriteMoreFiles() override {
-    const std::string updatedPath = inputPath_ + ".new";
-    std::printf("Create update INP file: %s\n", updatedPath.c_str());
-    UpdateInpFile(inputPath_, updatedPath, *crystal_);
-  }
+  void WriteMoreFiles() override;
 
-  const std::string outputPath_, inputPath_;
+  const std::string outputPath_, inpPath_, inPath_, inputPath_;
   LineReader output_;
-  int nAtoms_ = 0;
-  std::vector<double> forces_;  // of the step being read, kept across steps
+  CInput input_;
+  CGeometry start_;
+  double alatNm_ = 0;
+  bool bFixedRules_ = false;  // the structure comes from the input's fixed rules
+  std::string noStart_;       // why there is no structure to start from
+  bool bCellPrinted_ = false;
+  std::unique_ptr<CStepReader> steps_;
+  double lastCell_[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};  // of the frame last read, along pw.x's axes
 };
+
+// The input gives the structure when it holds everything the fixed rules
+// need (the cell of A, B, C and the cosines is the one pw.x builds); else
+// the output's header gives it, and the input is used only for its update.
+void COutputConversion::ReadStartingStructure(CCrystal& crystal) {
+  if (FileExists(inputPath_)) ReadInput(inputPath_, input_);
+  const bool bHeader = !input_.HasFixedRules() && output_.Open(outputPath_) && ReadHeader(output_, start_, alatNm_);
+  if (input_.HasFixedRules()) {
+    ReadFixedRuleStructure(input_, crystal, start_);
+    alatNm_ = crystal.a;  // pw.x's alat is A
+    bFixedRules_ = true;
+  } else if (!bHeader) {
+    start_ = CGeometry();
+    const std::string header = "Error in PWScfConvOutput: No structure to start from: [" + outputPath_ +
+                               "] has no complete pw.x header (alat, crystal axes, positions) and ";
+    noStart_ = header + (input_.bRead ? "[" + inputPath_ + "] no cell of A, B, C and cosines with ibrav 14 or none."
+                                      : "there is no input file [" + inpPath_ + "] or [" + inPath_ + "].");
+  }
+  if (start_.nAtoms() > crystal.nMaxAtomAsymSites) {
+    noStart_ = Format("Error in PWScfConvOutput: The run has %d atoms, more than the %d a structure holds.",
+                      start_.nAtoms(), crystal.nMaxAtomAsymSites);
+    start_ = CGeometry();
+  }
+  std::copy(&start_.Cell[0][0], &start_.Cell[0][0] + 9, &lastCell_[0][0]);
+  if (start_.nAtoms() > 0) PutGeometry(start_, nullptr, crystal);
+}
+
+// One pass counts the frames, a second one reads them.
+int COutputConversion::CountSteps() {
+  if (!output_.IsOpen() && !output_.Open(outputPath_)) return 0;
+  if (start_.nAtoms() == 0) return 0;
+  output_.Rewind();
+  CStepReader steps(output_, start_, alatNm_);
+  int n = 0;
+  while (steps.Next())
+    if (n < INT_MAX) ++n;
+  bCellPrinted_ = steps.bCellPrinted;
+  return n;
+}
 
 bool COutputConversion::OpenSteps() {
   if (!output_.IsOpen()) {
@@ -193,44 +329,30 @@ bool COutputConversion::OpenSteps() {
     std::printf("Error in PWScfConvOutput: The XSF file [%s] would replace the output file.\n", layout_.XSF.c_str());
     return false;
   }
+  if (start_.nAtoms() == 0) {
+    std::printf("%s\n", noStart_.c_str());
+    return false;
+  }
+  steps_ = std::make_unique<CStepReader>(output_, start_, alatNm_);
   return true;
 }
 
-// The forces of the next "Forces acting on atoms" block and the positions of
-// the ATOMIC_POSITIONS block after it, nAtoms lines each; the step's atoms
-// replace the crystal's sites. A step cut short keeps the atoms read.
 int COutputConversion::ReadNextStep(CCrystal& crystal) {
-  crystal.nAtomAsymSites = 0;
-  crystal.nAtomSites = 0;
-  // A force line without "force =", or one cut short, leaves 0 for what it
-  // does not give.
-  forces_.assign(3 * static_cast<size_t>(nAtoms_), 0.0);
-  if (ReadUntilContaining(output_, "Forces acting on atoms")) {
-    output_.ReadLine();  // the empty line under the title
-    for (int k = 0; k < nAtoms_ && output_.ReadLine(); ++k) {
-      const char* p = std::strstr(output_.Line(), "force =");
-      if (!p) continue;
-      p += 7;
-      ScanDoubles(p, &forces_[3 * static_cast<size_t>(k)], 3);
-    }
-  }
-
-  // The block's title may be written in either letter case.
-  bool found = false;
-  while (!found && output_.ReadLine()) found = StartsWithNoCase(output_.Line(), "ATOMIC_POSITIONS");
-  if (found) {
-    // A file that ends inside the block (a run cut short) gives the atoms
-    // read so far.
-    std::string species;
-    double xyz[3];
-    for (int k = 0; k < nAtoms_ && output_.ReadLine(); ++k) {
-      if (!ScanPositionLine(output_.Line(), species, xyz)) continue;
-      const double* f = &forces_[3 * static_cast<size_t>(k)];
-      crystal.AddAtomAsymSite("", species, 1.0, xyz[0], xyz[1], xyz[2], f[0], f[1], f[2]);
-    }
-  }
-  crystal.CopyAsymSitesToSites();
+  if (!steps_->Next()) return 0;
+  PutGeometry(steps_->Geometry(), steps_->Forces(), crystal);
+  std::copy(&steps_->Geometry().Cell[0][0], &steps_->Geometry().Cell[0][0] + 9, &lastCell_[0][0]);
   return 1;
+}
+
+// The input updated with the final structure: a variable cell (calculation
+// 'vc-relax' or 'vc-md', or cells printed in the output) goes into it too.
+void COutputConversion::WriteMoreFiles() {
+  if (!input_.bRead) {
+    std::printf("No input file [%s] or [%s]: no updated input is written.\n", inpPath_.c_str(), inPath_.c_str());
+    return;
+  }
+  WriteUpdatedInput(input_, inputPath_, inputPath_ + ".new", *crystal_, lastCell_,
+                    input_.bVariableCell || bCellPrinted_);
 }
 
 }  // namespace
@@ -239,13 +361,19 @@ int COutputConversion::ReadNextStep(CCrystal& crystal) {
 int PWScfConvOutput(const std::string& argument, const CConversionSettings& settings) {
   const std::string base = CutAtLastDot(argument);
   auto layout = CTrajectoryConversion::CLayout::ForOutput(CTrajectoryConversion::EStart::kInputFile, argument, argument);
-  const std::string inputPath = base + ".inp";
+  // The initial structure is the one the run started from, not the
+  // geometry after its first step.
+  layout.bStartIsInitial = true;
+  // The input is <base>.inp, as always, else <base>.in; without either the
+  // name announced is <base>.inp.
+  std::string inputPath = base + ".inp";
+  if (!FileExists(inputPath) && FileExists(base + ".in")) inputPath = base + ".in";
 
   std::printf("\n");
   std::printf("Input file  : %s\n", inputPath.c_str());
   std::printf("Output file : %s\n", argument.c_str());
   std::printf("XSF file    : %s\n", layout.XSF.c_str());
-  return CPWScf::COutputConversion(argument, inputPath, settings, std::move(layout)).Run();
+  return CPWScf::COutputConversion(argument, base, inputPath, settings, std::move(layout)).Run();
 }
 
 }  // namespace quorvel

@@ -87,6 +87,18 @@ const std::string kStruct = "Al\nF   LATTICE,NONEQUIV.ATOMS:  1 225_Fm-3m\nunit=
                             "ATOM  -1: X=0.0 Y=0.0 Z=0.0\n   MULT= 1\nAl  NPT=  781   Z: 13.0\nLOCAL\n 0 1 0\n 0 0 1\n";
 const std::string kSwapXY = " 0 1 0 0.00000000\n 1 0 0 0.00000000\n 0 0 1 0.00000000\n";
 const std::string kDOSHead = "# BAND\n#EF=0\n# ENERGY total\n";
+// A pw.x output's header of n atoms ("%s": the count it announces) and their tau lines.
+std::string PwHeader(const std::string& count, int n) {
+  std::string text = "     lattice parameter (alat)  =      10.2000  a.u.\n     number of atoms/cell      =  " + count +
+                     "\n     crystal axes: (cart. coord. in units of alat)\n"
+                     "               a(1) = (  -0.500000   0.000000   0.500000 )\n"
+                     "               a(2) = (   0.000000   0.500000   0.500000 )\n"
+                     "               a(3) = (  -0.500000   0.500000   0.000000 )\n"
+                     "     site n.     atom                  positions (alat units)\n";
+  for (int i = 1; i <= n; ++i) text += Format("  %5d  Si  tau(%5d) = ( 0.0000001 0.2500000 %.7f )\n", i, i, i * 1e-4);
+  return text + "     Forces acting on atoms (cartesian axes, Ry/au):\n\n";
+}
+
 const std::string kCIFCell = "data_a\n_cell_length_a 20\n_cell_length_b 20\n_cell_length_c 20\n_cell_angle_alpha 90\n"
                              "_cell_angle_beta 90\n_cell_angle_gamma 90\n";
 
@@ -165,6 +177,11 @@ TEST(HostileSizes, MillionsOfLinesAndTablesBeyondTheirCapacities) {
                                 "ATOMIC_POSITIONS (crystal)\nSi 0.5 0.5 0.5\n", 200000)}},
               {"--Action=PWScfConvOutput", "--nOutputInterval=2147483647", "D/q.out"}, {"nStep: 200000\n"},
               [](const TempDir& d) { EXPECT_EQ(Count(ReadFile(d.Path("q-final.cif")), " 0.500000 "), 3u); }),
+      // A pw.x header of 20000 atoms, beyond what a structure holds: one line says so, nothing is written.
+      HOSTILE({{"big.out", PwHeader("20000", 20000) + Repeat("     atom 1 type 1 force = 0.1 0.2 0.3\n", 20000)}},
+              {"--Action=PWScfConvOutput", "D/big.out"}, {"nAtomSites: 0  nAtomType: 0\nnStep: 0\n"},
+              [](const TempDir& d) { EXPECT_FALSE(FileExists(d.Path("big.xsf"))); },
+              {"Error in PWScfConvOutput: The run has 20000 atoms, more than the 10000 a structure holds.\n"}),
       // A hundred thousand CASTEP force blocks as CASTEP prints them, each a frame of the one atom of the
       // table before them. A starting table of 20000 rows is read in parts of 16384: every row is printed,
       // 10000 are kept; a million empty force blocks after it are no frames of it (CASTEP lists every atom),
@@ -223,9 +240,9 @@ TEST(HostileSizes, MillionsOfLinesAndTablesBeyondTheirCapacities) {
   for (const auto& make : cases) Survives(make());
 }
 
-// Counts of -1, 0 and 2147483647: the atoms and types of FILE07, an atom count of POSCAR, the operations
-// of a structure file, the orbitals of a .int file, the operation lines of a space-group record and the
-// configuration lines of an element. Each is taken for what the file holds; none sizes a table or a loop.
+// Counts of -1, 0 and 2147483647: the atoms and types of FILE07, an atom count of POSCAR, a pw.x header's
+// atoms, the operations of a structure file, the orbitals of a .int file, the operation lines of a
+// space-group record and the configuration lines of an element. Each is taken for what the file holds; none sizes a table or a loop.
 TEST(HostileSizes, CountsOfMinusOneZeroAndTheLargestInteger) {
   for (const std::string n : {"-1", "0", "2147483647"}) {
     const bool bHuge = n == "2147483647";
@@ -247,6 +264,10 @@ TEST(HostileSizes, CountsOfMinusOneZeroAndTheLargestInteger) {
                 const std::string csv = ReadFile(d.Path("a.dos.csv"));
                 EXPECT_EQ(csv, bHuge ? "Energy(eV),total,Si-s\n-1.5,0.25,0\n" : "Energy(eV)\n-1.5\n");
               }});
+    // A pw.x header announcing n atoms and listing one: no structure to start from.
+    Survives({{{"h.out", PwHeader(n, 1) + "     atom 1 type 1 force = 0.1 0.2 0.3\n"}},
+              {"--Action=PWScfConvOutput", "D/h.out"},
+              {"nAtomSites: 0  nAtomType: 0\nnStep: 0\n", "No structure to start from: [D/h.out] has no complete"}});
     Survives({{{"nonrel", "Mg\n0 0 " + n + "\n12\n" + Repeat("  1s2\n", 100) + "Si\n0 0 1\n14\n  1s2\n"},
                {"asfdc", "Mg 24.305\n"}, {"spgra", "225 1 0 0 " + n + " F m -3 m\nc\n" + Repeat("-x,-y,-z\n", 1000)},
                {"m.gin", "cell\n4.2 4.2 4.2 90 90 90\nfrac\nMg core 0 0 0\nspace\nF m -3 m\n"}},
