@@ -16,6 +16,8 @@ struct CActionArguments {
   CDatabasePaths Databases;
 };
 
+// A handler returns 1 when the action did its job, anything else when it
+// could not (its input unreadable or empty, nothing written).
 using ActionHandler = int (*)(const CActionArguments& arguments);
 
 struct ActionEntry {

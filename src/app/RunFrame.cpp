@@ -36,7 +36,8 @@ static CDatabasePaths SetDatabasePaths(const char* argv0) {
   return paths;
 }
 
-static void Dispatch(const CDatabasePaths& databases) {
+// The action's result: 1 when it did its job.
+static int Dispatch(const CDatabasePaths& databases) {
   const std::string& action = OptionTable.GetOptionValue("Action");
   for (int i = 0; i < kActionCount; ++i) {
     const ActionEntry& entry = kActions[i];
@@ -45,31 +46,54 @@ static void Dispatch(const CDatabasePaths& databases) {
       std::printf(entry.announcement, GetOptionInt("sn"));
     else
       std::printf("%s", entry.announcement);
-    if (entry.handler)
-      entry.handler(CActionArguments{OptionTable.File(0), OptionTable.File(1), databases});
-    else
-      std::printf("The action %s is not available in this build of Quorvel.\n", entry.name);
-    return;
+    if (entry.handler) return entry.handler(CActionArguments{OptionTable.File(0), OptionTable.File(1), databases});
+    std::printf("The action %s is not available in this build of Quorvel.\n", entry.name);
+    return 0;
   }
   std::printf("\nError: Invalid Action: [%s]\n\n", action.c_str());
+  return 0;
+}
+
+// --help (or -h) and --version anywhere on the command line answer alone:
+// the usage text or the version, and nothing is run.
+enum class EAnswer { kNone, kHelp, kVersion };
+static EAnswer AnswerAsked(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") return EAnswer::kHelp;
+    if (arg == "--version") return EAnswer::kVersion;
+  }
+  return EAnswer::kNone;
 }
 
 int RunQuorvel(int argc, const char* const* argv) {
+  const char* program = argc > 0 ? argv[0] : "quorvel";
+  const EAnswer answer = AnswerAsked(argc, argv);
+  if (answer == EAnswer::kVersion) {
+    std::printf("Quorvel %s\n", QUORVEL_VERSION);
+    std::fflush(stdout);
+    return kExitDone;
+  }
   PrintBanner();
   OptionTable.Reset();
   DeclareOptions(OptionTable);
-  OptionTable.ParseCommandLine(argc, argv);
-  if (OptionTable.ErrorCount() > 0) return -1;
-  if (argc <= 1) {
-    OptionTable.PrintUsage(argc > 0 ? argv[0] : "quorvel");
-    return -1;
+  if (answer == EAnswer::kHelp) {
+    OptionTable.PrintUsage(program);
+    std::fflush(stdout);
+    return kExitDone;
   }
-  Dispatch(SetDatabasePaths(argc > 0 ? argv[0] : ""));
+  OptionTable.ParseCommandLine(argc, argv);
+  if (OptionTable.ErrorCount() > 0) return kExitInvalidLine;
+  if (argc <= 1) {
+    OptionTable.PrintUsage(program);
+    return kExitInvalidLine;
+  }
+  const int result = Dispatch(SetDatabasePaths(argc > 0 ? argv[0] : ""));
   std::printf("\n");
   std::printf("Quorvel finished.\n");
   std::printf("\n");
   std::fflush(stdout);
-  return 0;
+  return result == 1 ? kExitDone : kExitFailed;
 }
 
 }  // namespace quorvel

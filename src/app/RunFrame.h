@@ -5,8 +5,12 @@
 
 namespace quorvel {
 
-// Runs the program; returns the process exit code (-1 for an invalid or empty
-// command line, otherwise 0).
+// The exit statuses of a run, as a shell sees them.
+constexpr int kExitDone = 0;         // the action did its job (also --help, --version)
+constexpr int kExitFailed = 1;       // it could not: input unreadable or empty, nothing written, no such action
+constexpr int kExitInvalidLine = 255;  // an invalid or empty command line
+
+// Runs the program; returns the process exit status.
 int RunQuorvel(int argc, const char* const* argv);
 
 }  // namespace quorvel

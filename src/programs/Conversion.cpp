@@ -1,5 +1,7 @@
 #include "programs/Conversion.h"
 
+#include <cstdio>
+
 #include "crystal/Crystal.h"
 
 namespace quorvel {
@@ -17,6 +19,12 @@ std::unique_ptr<CCrystal> NewConverterCrystal(const std::string& name, const CDa
   crystal->SpaceGroup.Initialize();
   AllocateConverterTables(*crystal);
   return crystal;
+}
+
+bool HoldsAtoms(const CCrystal& crystal, const std::string& path) {
+  if (crystal.nAtomAsymSites > 0) return true;
+  std::printf("Error: No atoms were read from [%s]: nothing is written.\n", path.c_str());
+  return false;
 }
 
 }  // namespace quorvel

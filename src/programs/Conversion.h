@@ -27,4 +27,9 @@ void AllocateConverterTables(CCrystal& crystal);
 // converter's tables, the run's database paths and the given name.
 std::unique_ptr<CCrystal> NewConverterCrystal(const std::string& name, const CDatabasePaths& databases);
 
+// Whether a structure read from path holds atoms to write; false after one
+// line saying that nothing is written (a file of no structure replaces no
+// earlier output).
+bool HoldsAtoms(const CCrystal& crystal, const std::string& path);
+
 }  // namespace quorvel

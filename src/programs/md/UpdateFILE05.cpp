@@ -150,7 +150,7 @@ int CPlimo::UpdateFILE05(const std::string& input, int sn, const CUpdateValues& 
   in.Close();
   out.reset();
   std::printf("\n");
-  return 0;
+  return 1;
 }
 
 }  // namespace quorvel

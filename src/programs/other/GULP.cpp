@@ -300,9 +300,8 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
 int GULPMakeCIFFromInput(const std::string& path, const CDatabasePaths& databases) {
   std::unique_ptr<CCrystal> crystal = NewConverterCrystal(path, databases);
   std::printf("glp file: %s\n", path.c_str());
-  // When the file cannot be read, its message stands and the empty crystal
-  // is written all the same.
-  CGULP::ReadCrystalStructure(path, *crystal);
+  // A file that cannot be read, or holds no atom, writes nothing.
+  if (CGULP::ReadCrystalStructure(path, *crystal) != 1 || !HoldsAtoms(*crystal, path)) return 0;
   std::string cifPath = path;
   ReplaceExtension(cifPath, "cif");
   // An input whose own extension is cif would be replaced by its conversion.
@@ -311,8 +310,7 @@ int GULPMakeCIFFromInput(const std::string& path, const CDatabasePaths& database
     return -1;
   }
   std::printf("Create CIF file: %s\n", cifPath.c_str());
-  WriteCIF(*crystal, cifPath);
-  return 1;
+  return WriteCIF(*crystal, cifPath) == 1 ? 1 : 0;
 }
 
 }  // namespace quorvel

@@ -73,9 +73,14 @@ int VASPConvCONTCAR(const std::string& argument, const CConversionSettings& sett
   // Both outputs are named after the initial structure's title (None when it
   // could not be read).
   const std::string name = FileStemOf(CutAtFirstSpace(initial->ChemicalName));
-  if (initialRead == 1) WriteStructure(*initial, directory, name, 0, settings.RDF);
-  if (finalRead == 1) WriteStructure(*final, directory, name, 1, settings.RDF);
-  return 1;
+  // A structure that could not be read, or holds no atom, writes nothing.
+  // The action is done when one of the two is written: a run still going has
+  // no CONTCAR yet.
+  const bool bInitial = initialRead == 1 && HoldsAtoms(*initial, initialPath);
+  const bool bFinal = finalRead == 1 && HoldsAtoms(*final, contcarPath);
+  if (bInitial) WriteStructure(*initial, directory, name, 0, settings.RDF);
+  if (bFinal) WriteStructure(*final, directory, name, 1, settings.RDF);
+  return bInitial || bFinal ? 1 : 0;
 }
 
 int VASPMakeXSF(const std::string& argument, const CConversionSettings& settings) {

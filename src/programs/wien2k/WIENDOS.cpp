@@ -81,9 +81,12 @@ bool AllocateTable(int nOrbitals, int nData, CMyVector& energy, CMyMatrix& dos) 
   return true;
 }
 
-// One set of three DOS files to one CSV table. False when the action must end
+// What became of one set of DOS files.
+enum class ESetResult { kWritten, kSkipped, kEnd };
+
+// One set of three DOS files to one CSV table. kEnd when the action must end
 // (no spectra at all).
-bool ConvertDOSSet(const std::string& intPath, const DOSSet& set, const CMyTextVector& orbitalNames,
+ESetResult ConvertDOSSet(const std::string& intPath, const DOSSet& set, const CMyTextVector& orbitalNames,
                    int nOrbitals) {
   std::string dosPath[3];
   for (int k = 0; k < 3; ++k) {
@@ -93,7 +96,7 @@ bool ConvertDOSSet(const std::string& intPath, const DOSSet& set, const CMyTextV
   std::printf(".%s: %s\n", set.extension[0], dosPath[0].c_str());
   if (!FileExists(dosPath[0])) {
     std::printf("  dose not exist. Skipped.\n\n");
-    return true;
+    return ESetResult::kSkipped;
   }
   std::printf(".%s: %s\n", set.extension[1], dosPath[1].c_str());
   std::printf(".%s: %s\n", set.extension[2], dosPath[2].c_str());
@@ -111,7 +114,7 @@ bool ConvertDOSSet(const std::string& intPath, const DOSSet& set, const CMyTextV
   if (nTotalSpectrum <= 0) {
     std::printf("\nError: nTotalSpectrum is zero.\n");
     std::printf("Program exited.\n");
-    return false;
+    return ESetResult::kEnd;
   }
   if (nTotalSpectrum != nOrbitals)
     std::printf("\nWarning: Data in .int (nOrb=%d) is not consistent with .dos (nTot=%d).\n\n", nOrbitals,
@@ -119,7 +122,7 @@ bool ConvertDOSSet(const std::string& intPath, const DOSSet& set, const CMyTextV
 
   CMyVector energy;
   CMyMatrix dos;
-  if (!AllocateTable(nOrbitals, nData[0], energy, dos)) return true;
+  if (!AllocateTable(nOrbitals, nData[0], energy, dos)) return ESetResult::kSkipped;
 
   int firstRow = 0;
   for (int k = 0; k < 3; ++k) {
@@ -130,20 +133,20 @@ bool ConvertDOSSet(const std::string& intPath, const DOSSet& set, const CMyTextV
   std::string csvPath = intPath;
   ReplaceExtension(csvPath, set.csvExtension);
   std::printf(set.announcement, csvPath.c_str());
-  CWIEN::CreateDOSCSVFile(csvPath, orbitalNames, energy, dos, nOrbitals, nData[0]);
+  const int written = CWIEN::CreateDOSCSVFile(csvPath, orbitalNames, energy, dos, nOrbitals, nData[0]);
   std::printf("\n");
-  return true;
+  return written == 1 ? ESetResult::kWritten : ESetResult::kSkipped;
 }
 
 }  // namespace
 
 namespace CWIEN {
 
-void MakeDOSCSVFile(const std::string& intPath) {
+int MakeDOSCSVFile(const std::string& intPath) {
   LineReader in;
   if (!in.Open(intPath)) {
     ReportCanNotRead(intPath, "Error in CWIEN::MakeDOSCSVFile: ");
-    return;
+    return 0;
   }
   // Two title lines, then the count of DOS cases at the start of line 3.
   in.ReadLine();
@@ -164,8 +167,13 @@ void MakeDOSCSVFile(const std::string& intPath) {
   if (nOrbitals > 0 && orbitalNames.SetRange(0, nOrbitals - 1) == nOrbitals)
     for (int i = 0; i < nOrbitals; ++i) orbitalNames[i] = names[static_cast<size_t>(i)];
 
-  for (const DOSSet& set : kDOSSets)
-    if (!ConvertDOSSet(intPath, set, orbitalNames, nOrbitals)) return;
+  int nWritten = 0;
+  for (const DOSSet& set : kDOSSets) {
+    const ESetResult result = ConvertDOSSet(intPath, set, orbitalNames, nOrbitals);
+    if (result == ESetResult::kEnd) break;
+    if (result == ESetResult::kWritten) ++nWritten;
+  }
+  return nWritten;
 }
 
 int GetDOSnData(const std::string& path, int& nData, int& nSpectrum) {
@@ -256,9 +264,7 @@ int CreateDOSCSVFile(const std::string& path, const CMyTextVector& orbitalNames,
 
 }  // namespace CWIEN
 
-int WIENConvDOS(const std::string& path) {
-  CWIEN::MakeDOSCSVFile(path);
-  return 1;
-}
+// Done when at least one table was written.
+int WIENConvDOS(const std::string& path) { return CWIEN::MakeDOSCSVFile(path) > 0 ? 1 : 0; }
 
 }  // namespace quorvel

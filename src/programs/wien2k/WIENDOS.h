@@ -15,7 +15,8 @@ namespace CWIEN {
 
 // The whole conversion for the .int file at intPath: one CSV table for each
 // set of DOS files found beside it (non-polarised, spin up, spin down).
-void MakeDOSCSVFile(const std::string& intPath);
+// Returns the number of tables written.
+int MakeDOSCSVFile(const std::string& intPath);
 
 // Counts the data lines of a DOS file (after its three header lines, up to
 // the first empty line) and the DOS columns of its first data line. Returns

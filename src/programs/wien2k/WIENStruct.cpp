@@ -498,8 +498,8 @@ int ReadCrystalStructure(const std::string& path, CCrystal& crystal) {
 int WIENMakeCIFFromStruct(const std::string& path, const CDatabasePaths& databases) {
   std::unique_ptr<CCrystal> crystal = NewConverterCrystal(path, databases);
   std::printf("Struct file: %s\n", path.c_str());
-  // A file that cannot be read still gives the CIF file of the empty crystal.
-  CWIEN::ReadCrystalStructure(path, *crystal);
+  // A file that cannot be read, or holds no atom, writes nothing.
+  if (CWIEN::ReadCrystalStructure(path, *crystal) != 1 || !HoldsAtoms(*crystal, path)) return 0;
   std::string cifPath = path;
   ReplaceExtension(cifPath, "cif");
   // A structure file whose own extension is cif would be replaced by its
@@ -510,8 +510,7 @@ int WIENMakeCIFFromStruct(const std::string& path, const CDatabasePaths& databas
     return -1;
   }
   std::printf("Create CIF file: %s\n", cifPath.c_str());
-  WriteCIF(*crystal, cifPath);
-  return 1;
+  return WriteCIF(*crystal, cifPath) == 1 ? 1 : 0;
 }
 
 }  // namespace quorvel

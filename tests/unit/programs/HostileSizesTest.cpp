@@ -62,7 +62,9 @@ void Survives(const Hostile& h) {
   for (const std::string& a : args) argv.push_back(a.c_str());
   SCOPED_TRACE(h.args.front() + " " + h.args.back());
   testing::internal::CaptureStdout();
-  EXPECT_EQ(RunQuorvel(static_cast<int>(argv.size()), argv.data()), 0);
+  // Done or failed, as the input allows: never an invalid command line.
+  const int status = RunQuorvel(static_cast<int>(argv.size()), argv.data());
+  EXPECT_TRUE(status == 0 || status == 1) << status;
   const std::string out = testing::internal::GetCapturedStdout();
   for (const std::string& text : h.printed)
     EXPECT_NE(out.find(inDir(text)), std::string::npos) << out.substr(0, 3000);
