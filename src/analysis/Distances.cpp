@@ -57,13 +57,19 @@ int CalDistance(const std::string& cifPath, const std::string& outPath, const CD
                 const CDistanceWindow& window) {
   CCrystal crystal;
   if (!ReadCIFStructure(cifPath, databases, crystal)) return -1;
-  // The listing is never written over the CIF file it was made from.
+  // The listing is never written over the CIF file it was made from, nor
+  // over any other file named .cif: "CalDistance *.cif" in a folder of CIF
+  // files makes the second one the listing's name.
   if (outPath == cifPath) {
     std::printf("Error in CalDistance: The distance listing [%s] would replace the CIF file.\n", outPath.c_str());
     return -1;
   }
-  ListDistances(crystal, window, outPath);
-  return 1;
+  if (outPath.size() >= 4 && EqualNoCase(outPath.substr(outPath.size() - 4), ".cif")) {
+    std::printf("Error in CalDistance: The distance listing [%s] would be a CIF file: name it otherwise.\n",
+                outPath.c_str());
+    return -1;
+  }
+  return ListDistances(crystal, window, outPath) == 1 ? 1 : 0;
 }
 
 }  // namespace quorvel
