@@ -71,6 +71,9 @@ class CCrystal {
   int AddAtomSite(const std::string& label, int iAtomType, int iAsymSite, double occupancy, double x, double y,
                   double z, double fx, double fy, double fz);
   int CopyAsymSitesToSites();
+  // Says once, for each full site table, how many sites it refused since
+  // the last report (CopyAsymSitesToSites and the expansions report).
+  void ReportRefusedSites();
   int ExpandAsymSites();
   // The same, but images of one type within tolerance of a site along every
   // axis (fractional, modulo 1) are that site, and a full table says once
@@ -159,6 +162,14 @@ class CCrystal {
   int CountAsymSitesNamed(const std::string& name) const;
 
   CSiteTally tally_;
+  // Sites refused by the full tables, and the count last reported of each.
+  struct CRefusedSites {
+    struct CTable {
+      long long nRefused = 0, nReported = 0;
+    };
+    CTable asym, cell;
+  };
+  CRefusedSites refused_;
   // The inverse of the lattice vectors, set wherever they are.
   CCellInverse cellInverse_;
 };

@@ -174,6 +174,7 @@ int CCrystal::ExpandAsymSites() {
     AddAtomSite(site.Label, site.iAtomType, s, site.Occupancy, x, y, z, 0, 0, 0);
     if (nAtomSites > before) grid.Add(before);
   });
+  ReportRefusedSites();
   CalculateDensity();
   return nAtomSites;
 }
@@ -191,6 +192,7 @@ int CCrystal::ExpandAsymSitesWithin(double tolerance) {
     AddAtomSite(site.Label, site.iAtomType, s, site.Occupancy, x, y, z, 0, 0, 0);
     grid.Add(nAtomSites - 1);
   });
+  ReportRefusedSites();
   if (nLeftOut > 0)
     std::printf("The unit cell holds at most %d sites: %lld further images are left out.\n", nMaxAtomSites,
                 nLeftOut);

@@ -24,11 +24,10 @@ void Place(CAtomSite& site, double occupancy, double x, double y, double z, doub
 
 // The next record of a site table holding nUsed sites, the table growing to
 // it within its reserved capacity (records already in the table do not
-// move); null, with the message naming the table's counter, when the table
-// is full.
-CAtomSite* NextSlot(std::vector<CAtomSite>& table, int nUsed, int nMax, const char* counter) {
+// move); null, with the refusal counted, when the table is full.
+CAtomSite* NextSlot(std::vector<CAtomSite>& table, int nUsed, int nMax, long long& nRefused) {
   if (nUsed >= nMax) {
-    std::printf("%s [%d] exceeds maximum [%d].\n", counter, nUsed, nMax);
+    ++nRefused;
     return nullptr;
   }
   if (static_cast<size_t>(nUsed) >= table.size()) table.resize(static_cast<size_t>(nUsed) + 1);
@@ -117,7 +116,7 @@ int CCrystal::AddAtomAsymSiteOfType(const std::string& label, const std::string&
   // A full table refuses the site before a label is made for it: the label
   // would not be used, and counting the sites for every refused line of a
   // file with millions of atoms would take hours.
-  CAtomSite* const slot = NextSlot(AtomAsymSites, nAtomAsymSites, nMaxAtomAsymSites, "nAtomAsymSites");
+  CAtomSite* const slot = NextSlot(AtomAsymSites, nAtomAsymSites, nMaxAtomAsymSites, refused_.asym.nRefused);
   if (!slot) return nAtomAsymSites;
 
   TallyAsymSites();
@@ -148,7 +147,7 @@ int CCrystal::AddAtomAsymSiteOfType(const std::string& label, const std::string&
 // crystal; otherwise it has no type.
 int CCrystal::AddAtomAsymSiteRecord(const CAtomSite& site) {
   tally_.counts = CSiteCounts();
-  CAtomSite* const to = NextSlot(AtomAsymSites, nAtomAsymSites, nMaxAtomAsymSites, "nAtomAsymSites");
+  CAtomSite* const to = NextSlot(AtomAsymSites, nAtomAsymSites, nMaxAtomAsymSites, refused_.asym.nRefused);
   if (!to) return nAtomAsymSites;
   *to = site;
   if (to->iAtomType >= nAtomTypes) to->iAtomType = -1;
@@ -159,7 +158,7 @@ int CCrystal::AddAtomAsymSiteRecord(const CAtomSite& site) {
 // (negative or beyond the types in use) gives a site without type.
 int CCrystal::AddAtomSite(const std::string& label, int iAtomType, int iAsymSite, double occupancy, double x,
                           double y, double z, double fx, double fy, double fz) {
-  CAtomSite* const slot = NextSlot(AtomSites, nAtomSites, nMaxAtomSites, "nAtomSites");
+  CAtomSite* const slot = NextSlot(AtomSites, nAtomSites, nMaxAtomSites, refused_.cell.nRefused);
   if (!slot) return nAtomSites;
   CAtomSite& site = *slot;
   site.iAtomType = (iAtomType >= 0 && iAtomType < nAtomTypes) ? iAtomType : -1;
@@ -175,7 +174,22 @@ int CCrystal::CopyAsymSitesToSites() {
     const CAtomSite& s = AtomAsymSites[i];
     AddAtomSite(s.Label, s.iAtomType, i, s.Occupancy, s.x, s.y, s.z, s.Force[0], s.Force[1], s.Force[2]);
   }
+  ReportRefusedSites();
   return nAtomSites;
+}
+
+// A reader adds the sites of a structure one by one and then builds its
+// cell: one line per full table tells how many sites it left out, and a
+// trajectory whose every step leaves out as many says so once.
+void CCrystal::ReportRefusedSites() {
+  const auto report = [](CRefusedSites::CTable& table, const char* counter, int nMax) {
+    if (table.nRefused > 0 && table.nRefused != table.nReported)
+      std::printf("%s [%d] exceeds maximum [%d]: %lld sites are left out.\n", counter, nMax, nMax, table.nRefused);
+    if (table.nRefused > 0) table.nReported = table.nRefused;
+    table.nRefused = 0;
+  };
+  report(refused_.asym, "nAtomAsymSites", nMaxAtomAsymSites);
+  report(refused_.cell, "nAtomSites", nMaxAtomSites);
 }
 
 }  // namespace quorvel

@@ -1,7 +1,9 @@
 #include "formats/CIFWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <vector>
 
 #include "crystal/Crystal.h"
 #include "numerics/Constants.h"
@@ -16,12 +18,26 @@ namespace {
 
 // "Si8 O16 ": each type adds its name, its count in the formula and a blank.
 // Only the readers that know the number of atoms of each type fill the
-// counts; other structures show zero counts ("Ti0 O0 ").
+// counts; other structures show zero counts ("Ti0 O0 "). Counts that add up
+// to more atoms than the crystal holds (a table full before the file's last
+// atom) give way to the counts of the sites held: the formula is that of the
+// structure written.
 std::string ComposeFormula(const CCrystal& crystal) {
+  const int nTypes = std::min(crystal.nAtomTypes, static_cast<int>(crystal.AtomTypes.size()));
+  std::vector<long long> counts(static_cast<size_t>(std::max(nTypes, 0)), 0);
+  long long total = 0;
+  for (int i = 0; i < nTypes; ++i) total += counts[static_cast<size_t>(i)] = crystal.nAtomsInFormula[i];
+  if (total > crystal.nAtomAsymSites) {
+    std::fill(counts.begin(), counts.end(), 0);
+    for (int k = 0; k < crystal.nAtomAsymSites; ++k) {
+      const int type = crystal.AtomAsymSites[static_cast<size_t>(k)].iAtomType;
+      if (type >= 0 && type < nTypes) ++counts[static_cast<size_t>(type)];
+    }
+  }
   std::string formula;
-  for (int i = 0; i < crystal.nAtomTypes && i < static_cast<int>(crystal.AtomTypes.size()); ++i)
-    formula = Format("%s%s%d ", formula.c_str(), crystal.AtomTypes[i].NameOrLabel().c_str(),
-                     static_cast<int>(crystal.nAtomsInFormula[i]));
+  for (int i = 0; i < nTypes; ++i)
+    formula = Format("%s%s%lld ", formula.c_str(), crystal.AtomTypes[i].NameOrLabel().c_str(),
+                     counts[static_cast<size_t>(i)]);
   return formula;
 }
 

@@ -148,7 +148,8 @@ TEST(Crystal, AutomaticLabelsCountTheSitesOfTheSameTypeName) {
 
 // Readers add their atoms one by one, and a file may list many more than the
 // table holds: the table of a converter filled twice, then two hundred
-// thousand further atoms refused with one message; and the expansion of 16384
+// thousand further atoms refused with one message (said again only when a
+// later structure leaves out another number); and the expansion of 16384
 // sites under 64 operations that put every site onto itself (how fast both
 // run is measured in bench/).
 TEST(Crystal, FillingAndExpandingFullTables) {
@@ -162,11 +163,23 @@ TEST(Crystal, FillingAndExpandingFullTables) {
       crystal.AddAtomAsymSite("", i % 2 ? "Si" : "O", 1, 0.5, 0.5, 0.5, 0, 0, 0);
   }
   for (int i = 0; i < 200000; ++i) crystal.AddAtomAsymSite("", "O", 1, 0, 0, 0, 0, 0, 0);
+  crystal.CopyAsymSitesToSites();
+  // A second structure of as many atoms too many says nothing new; one more
+  // says the new count.
+  for (int i = 0; i < 200000; ++i) crystal.AddAtomAsymSite("", "O", 1, 0, 0, 0, 0, 0, 0);
+  crystal.CopyAsymSitesToSites();
+  for (int i = 0; i < 200001; ++i) crystal.AddAtomAsymSite("", "O", 1, 0, 0, 0, 0, 0, 0);
+  crystal.CopyAsymSitesToSites();
   const std::string printed = GetCapturedStdout();
   EXPECT_EQ(crystal.nAtomAsymSites, CCrystal::kConverterAtomSites);
   EXPECT_EQ(crystal.AtomAsymSites[9998].Label, "O5000");
   EXPECT_EQ(crystal.AtomAsymSites[9999].Label, "Si5000");
-  EXPECT_NE(printed.find("nAtomAsymSites [10000] exceeds maximum [10000].\n"), std::string::npos);
+  const std::string said = "nAtomAsymSites [10000] exceeds maximum [10000]: ";
+  EXPECT_NE(printed.find(said + "200000 sites are left out.\n"), std::string::npos) << printed;
+  EXPECT_NE(printed.find(said + "200001 sites are left out.\n"), std::string::npos) << printed;
+  size_t nSaid = 0;
+  for (size_t at = printed.find(said); at != std::string::npos; at = printed.find(said, at + 1)) ++nSaid;
+  EXPECT_EQ(nSaid, 2u) << printed;
 
   CCrystal full;
   full.SetLatticeParameters(2, 2, 2, 90, 90, 90);
