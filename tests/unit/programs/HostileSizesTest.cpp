@@ -186,8 +186,8 @@ TEST(HostileSizes, MillionsOfLinesAndTablesBeyondTheirCapacities) {
               {"Error in PWScfConvOutput: The run has 20000 atoms, more than the 10000 a structure holds.\n"}),
       // A hundred thousand CASTEP force blocks as CASTEP prints them, each a frame of the one atom of the
       // table before them. A starting table of 20000 rows is read in parts of 16384: every row is printed,
-      // 10000 are kept (the 10000 left out said once); a million empty force blocks after it are no frames of it (CASTEP lists every atom),
-      // so they print nothing for its atoms.
+      // 10000 are kept (the 10000 left out said once); a million empty force blocks after it are no frames
+      // of it (CASTEP lists every atom), so they print nothing for its atoms.
       HOSTILE({{"s.castep", kCASTEPCell + "    x  Si  1   0.0   0.0   0.0   x\n    xxxxxxxx\n" +
                                 Repeat(kCASTEPForces, 100000)}},
               {"--Action=CASTEPConvOutput", "--nOutputInterval=2147483647", "D/s.castep"},
