@@ -26,6 +26,7 @@ const char* Abbreviation(const char* const* names, int count, int index) {
 }  // namespace
 
 int WriteCAR(const std::string& path, const CCrystal& crystal) {
+  if (crystal.nAtomSites == 0) WarnNoAtoms(path);
   FilePtr file = OpenFilePtr(path, "w");
   if (!file) {
     ReportCanNotWrite(path);

@@ -48,6 +48,8 @@ double CoordinateForCIF(double x) { return FoldToUnitCell(x + 1e-8); }
 }  // namespace
 
 int WriteCIF(CCrystal& crystal, const std::string& path) {
+  // The file lists the asymmetric unit.
+  if (crystal.nAtomAsymSites == 0) WarnNoAtoms(path);
   FilePtr file = OpenFilePtr(path, "w");
   if (!file) {
     ReportCanNotWrite(path);

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "system/HandOff.h"
+#include "text/Messages.h"
 #include "text/NumberFormat.h"
 #include "system/Platform.h"
 #include "crystal/Crystal.h"
@@ -172,6 +173,8 @@ void CXSFTrajectory::PrintPlan(const CCrystal& crystal) const {
 
 bool CXSFTrajectory::Create(const std::string& path, bool bHeaderAlways) {
   Close();
+  path_ = path;
+  bWarnedNoAtoms_ = false;
   const bool bHeader = nStep > 0 || bHeaderAlways;
   // The writing thread creates the file: replacing the trajectory of an
   // earlier run frees its blocks, which takes the file system milliseconds
@@ -196,6 +199,10 @@ bool CXSFTrajectory::Create(const std::string& path, bool bHeaderAlways) {
 
 void CXSFTrajectory::WriteStep(int step, const CCrystal& crystal) {
   if (step % nOutputInterval != 0 || (!writer_ && !file_)) return;
+  if (crystal.nAtomSites == 0 && !bWarnedNoAtoms_) {
+    WarnNoAtoms(path_);
+    bWarnedNoAtoms_ = true;
+  }
   CXSFFrame frame = writer_ ? writer_->frames.Spare() : CXSFFrame();
   TakeFrame(crystal, ++iFrame_, frame);
   Write(std::move(frame));

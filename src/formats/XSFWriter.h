@@ -71,6 +71,8 @@ class CXSFTrajectory {
   struct CWriter;
   void Write(CXSFFrame&& frame);
   int iFrame_ = 0;
+  std::string path_;
+  bool bWarnedNoAtoms_ = false;  // a frame of 0 atoms is said once per file
   std::FILE* file_ = nullptr;
   std::unique_ptr<char[]> buffer_;
   std::unique_ptr<CWriter> writer_;

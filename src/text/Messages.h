@@ -10,5 +10,8 @@ namespace quorvel {
 void ReportCanNotRead(const std::string& path, const char* context = "");
 // "<context>Can not write to [<path>].\n"
 void ReportCanNotWrite(const std::string& path, const char* context = "");
+// "Warning: [<path>] holds a structure of 0 atoms.\n": said once for each
+// file written of a structure without atoms.
+void WarnNoAtoms(const std::string& path);
 
 }  // namespace quorvel

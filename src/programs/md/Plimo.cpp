@@ -389,7 +389,7 @@ class CF09pConversion final : public CTrajectoryConversion {
         accumulator_(NewConverterCrystal(layout_.CrystalName, settings.Databases)) {}
 
  private:
-  void ReadStartingStructure(CCrystal& crystal) override { ReadFILE07(files_.FILE07, crystal); }
+  void ReadStartingStructure(CCrystal& crystal) override { bStartRead_ = ReadFILE07(files_.FILE07, crystal) == 1; }
   int CountSteps() override { return GetnFrameInFile09(files_.FILE09P, crystal_->nAtomSites); }
   void PrintPlan(const CXSFTrajectory& frames) override;
   bool OpenSteps() override;
@@ -409,6 +409,7 @@ class CF09pConversion final : public CTrajectoryConversion {
   CFILE09VReader file09V_;
   std::vector<double> xyz_;
   int iStep_ = 0;  // the step being read
+  bool bStartRead_ = false;  // FILE07 gave the structure
   // The sums of the averaged steps' cells and positions.
   std::unique_ptr<CCrystal> accumulator_;
   int avrCount_ = 0;
@@ -434,6 +435,12 @@ bool CF09pConversion::OpenSteps() {
   }
   if (!file09V_.Open(files_.FILE09V)) {
     ReportCanNotRead(files_.FILE09V);
+    return false;
+  }
+  // Without the structure of FILE07 the steps have no atoms to move: the run
+  // writes nothing.
+  if (!bStartRead_) {
+    std::printf("Error in ConvF09p: No structure was read from [%s]: nothing is written.\n", files_.FILE07.c_str());
     return false;
   }
   return true;
