@@ -7,13 +7,14 @@ unit-cell sites, the composition and the fractional positions (1e-4, modulo 1)
 must agree with cif/refs/<file>.json: ASE's reading where ASE read the file,
 else pymatgen's (cell, count and composition only).
 """
-import argparse
 import collections
 import json
 import pathlib
 import re
 import subprocess
 import sys
+
+from corpus_report import binary_from_command_line, report
 
 HERE = pathlib.Path(__file__).resolve().parent / "cif"
 # Files that cannot agree yet, with the reason.
@@ -82,21 +83,9 @@ def check(binary, path):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True)
-    binary = parser.parse_args().bin
-    failed = 0
-    for path in sorted(p for p in HERE.rglob("*.cif") if "refs" not in p.parts):
-        name = str(path.relative_to(HERE))
-        problems = check(binary, path)
-        if name in KNOWN_DIFFERENCES:
-            print(f"known  {name}: {KNOWN_DIFFERENCES[name]}" + ("" if problems else " (now agrees)"))
-        elif problems:
-            failed += 1
-            print(f"FAIL   {name}: " + "; ".join(problems[:4]))
-        else:
-            print(f"agrees {name}")
-    return 1 if failed else 0
+    binary = binary_from_command_line()
+    files = sorted(p for p in HERE.rglob("*.cif") if "refs" not in p.parts)
+    return report(((str(path.relative_to(HERE)), check(binary, path)) for path in files), KNOWN_DIFFERENCES)
 
 
 if __name__ == "__main__":

@@ -23,7 +23,6 @@ starting structure and -final.cif the last frame's, as ASE reads them back, and
 so must a pw.x run's updated input (<input>.new).
 Exit 0: all agree; 1: a difference; 77: ASE is missing.
 """
-import argparse
 import json
 import pathlib
 import re
@@ -31,6 +30,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
+
+from corpus_report import binary_from_command_line, report
 
 try:
     import ase.io
@@ -234,23 +235,9 @@ def check(binary, case):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True)
-    parser.add_argument("cases", nargs="*", help="case folders (default: all)")
-    options = parser.parse_args()
-    options.bin = str(pathlib.Path(options.bin).resolve())
-    cases = [pathlib.Path(c).resolve() for c in options.cases] or sorted(
-        p.parent for p in HERE.glob("*/*/args"))
-    failed = 0
-    for case in cases:
-        problems = check(options.bin, case)
-        name = "%s/%s" % (case.parent.name, case.name)
-        print(("FAIL " if problems else "ok   ") + name)
-        for p in problems[:10]:
-            print("     " + p)
-        failed += bool(problems)
-    print("%d of %d runs agree" % (len(cases) - failed, len(cases)))
-    return 1 if failed or not cases else 0
+    binary = binary_from_command_line()
+    cases = sorted(p.parent for p in HERE.glob("*/*/args"))
+    return report(("%s/%s" % (case.parent.name, case.name), check(binary, case)) for case in cases)
 
 
 if __name__ == "__main__":

@@ -10,7 +10,6 @@ file expanded to the conventional cell (make_wien2k_refs.py), for GULP the
 structure worked out by hand from GULP's manual (cell, atoms per element and
 a few positions). Exit 77 when ASE or gemmi is missing.
 """
-import argparse
 import collections
 import json
 import pathlib
@@ -18,6 +17,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
+
+from corpus_report import binary_from_command_line, report
 
 try:
     import ase.io
@@ -64,22 +65,14 @@ def check(binary, path, work):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True)
-    binary = str(pathlib.Path(parser.parse_args().bin).resolve())
-    failed = 0
+    binary = binary_from_command_line()
+    paths = sorted(p for p in HERE.rglob("*") if p.suffix in ACTIONS and "refs" not in p.parts)
     with tempfile.TemporaryDirectory() as scratch:
-        for path in sorted(p for p in HERE.rglob("*") if p.suffix in ACTIONS and "refs" not in p.parts):
+        def checked(path):
             work = pathlib.Path(scratch) / path.stem
             work.mkdir()
-            problems = check(binary, path, work)
-            name = path.relative_to(HERE)
-            if problems:
-                failed += 1
-                print(f"FAIL   {name}: " + "; ".join(problems[:4]))
-            else:
-                print(f"agrees {name}")
-    return 1 if failed else 0
+            return str(path.relative_to(HERE)), check(binary, path, work)
+        return report(checked(path) for path in paths)
 
 
 if __name__ == "__main__":
