@@ -9,6 +9,7 @@
 #include "numerics/Constants.h"
 #include "system/Platform.h"
 #include "text/Messages.h"
+#include "text/OutputFile.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -26,9 +27,9 @@ const char* Abbreviation(const char* const* names, int count, int index) {
 }  // namespace
 
 int WriteCAR(const std::string& path, const CCrystal& crystal) {
-  FilePtr file = OpenFilePtr(path, "w");
-  if (!file) {
-    ReportCanNotWrite(path);
+  COutputFile file;
+  if (!file.Open(path, "w")) {
+    if (!file.Refused()) ReportCanNotWrite(path);
     return -1;
   }
   std::FILE* f = file.get();
@@ -79,7 +80,7 @@ int WriteCAR(const std::string& path, const CCrystal& crystal) {
   std::fprintf(f, "end\n");
   std::fprintf(f, "end\n");
   std::fprintf(f, "\n");
-  return 1;
+  return file.Commit() ? 1 : -1;
 }
 
 }  // namespace quorvel

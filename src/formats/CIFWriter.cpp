@@ -7,6 +7,7 @@
 #include "numerics/Constants.h"
 #include "system/Platform.h"
 #include "text/Messages.h"
+#include "text/OutputFile.h"
 #include "text/NumberFormat.h"
 #include "text/TextUtil.h"
 
@@ -32,9 +33,9 @@ double CoordinateForCIF(double x) { return FoldToUnitCell(x + 1e-8); }
 }  // namespace
 
 int WriteCIF(CCrystal& crystal, const std::string& path) {
-  FilePtr file = OpenFilePtr(path, "w");
-  if (!file) {
-    ReportCanNotWrite(path);
+  COutputFile file;
+  if (!file.Open(path, "w")) {
+    if (!file.Refused()) ReportCanNotWrite(path);
     return -1;
   }
   std::FILE* f = file.get();
@@ -105,7 +106,7 @@ int WriteCIF(CCrystal& crystal, const std::string& path) {
   std::fprintf(f, "\n");
   std::fprintf(f, "\n");
   std::fprintf(f, "#End of data_99999-ICSD\n");
-  return 1;
+  return file.Commit() ? 1 : -1;
 }
 
 }  // namespace quorvel
