@@ -1,5 +1,6 @@
 #include "system/FileSafety.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -93,7 +94,10 @@ void NoteInput(const CFileId& id) {
 constexpr int kSlots = 16;
 constexpr size_t kNameRoom = 4096;
 char gNames[kSlots][kNameRoom];
-volatile std::sig_atomic_t gHeld[kSlots];
+// Set once the name is complete (release), read before it (acquire): the
+// handler may run on the trajectory's writing thread too.
+std::atomic<int> gHeld[kSlots];
+static_assert(ATOMIC_INT_LOCK_FREE == 2, "the signal handler reads the slots without a lock");
 bool gTaken[kSlots];  // under gSlotsLock; gHeld is what the handler reads
 std::mutex gSlotsLock;
 bool gHandlersInstalled = false;
@@ -104,7 +108,7 @@ const int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
 extern "C" void RemoveTemporariesAndStop(int signal) {
   const int savedErrno = errno;
   for (int i = 0; i < kSlots; ++i)
-    if (gHeld[i]) unlink(gNames[i]);
+    if (gHeld[i].load(std::memory_order_acquire)) unlink(gNames[i]);
   errno = savedErrno;
   // The handler was reset to the default action on entry: the signal, raised
   // again, ends the run as it would have without the handler.
@@ -140,7 +144,7 @@ int HoldName(const std::string& path) {
     if (gTaken[i]) continue;
     gTaken[i] = true;
     std::memcpy(gNames[i], path.c_str(), path.size() + 1);
-    gHeld[i] = 1;
+    gHeld[i].store(1, std::memory_order_release);
     return i;
   }
   return -1;
@@ -149,7 +153,7 @@ int HoldName(const std::string& path) {
 void ReleaseName(int slot) {
   if (slot < 0) return;
   std::lock_guard<std::mutex> lock(gSlotsLock);
-  gHeld[slot] = 0;
+  gHeld[slot].store(0, std::memory_order_release);
   gTaken[slot] = false;
 }
 
