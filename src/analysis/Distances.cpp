@@ -8,6 +8,7 @@
 #include "numerics/Constants.h"
 #include "text/Messages.h"
 #include "text/NumberFormat.h"
+#include "text/OutputFile.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -22,9 +23,9 @@ int ListDistances(const CCrystal& crystal, const CDistanceWindow& window, const 
   std::printf("MaximumDistance: %lg A\n", rmax);
   std::printf("  Lattice Range: %d %d %d\n", search.Range(0), search.Range(1), search.Range(2));
 
-  FilePtr file = OpenFilePtr(outPath, "w");
-  if (!file) {
-    ReportCanNotWrite(outPath, "Error: ");
+  COutputFile file;
+  if (!file.Open(outPath, "w")) {
+    if (!file.Refused()) ReportCanNotWrite(outPath, "Error: ");
     return 0;
   }
   // Lines in search order (centre, translation, unit-cell site), not sorted;
@@ -50,7 +51,7 @@ int ListDistances(const CCrystal& crystal, const CDistanceWindow& window, const 
                    r[2] * kAngstromPerNm);
     });
   }
-  return 1;
+  return file.Commit("Error: ") ? 1 : 0;
 }
 
 int CalDistance(const std::string& cifPath, const std::string& outPath, const CDatabasePaths& databases,

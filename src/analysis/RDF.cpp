@@ -11,6 +11,7 @@
 #include "formats/CIFCrystal.h"
 #include "text/Messages.h"
 #include "text/NumberFormat.h"
+#include "text/OutputFile.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -113,9 +114,9 @@ std::string CNFileName(int mode, const std::string& centre, const std::string& n
 void WriteTable(const std::string& fileName, const std::string& centre, const std::string& neighbour,
                 const double* values, const CBins& bins, double divisor) {
   std::printf("Writing to [%s]...\n", fileName.c_str());
-  FilePtr file = OpenFilePtr(fileName, "w");
-  if (!file) {
-    ReportCanNotWrite(fileName, "Error: ");
+  COutputFile file;
+  if (!file.Open(fileName, "w")) {
+    if (!file.Refused()) ReportCanNotWrite(fileName, "Error: ");
     return;
   }
   std::fprintf(file.get(), "r(A),RDF(%s-%s),RCN(%s-%s)\n", centre.c_str(), neighbour.c_str(), centre.c_str(),
@@ -126,6 +127,7 @@ void WriteTable(const std::string& fileName, const std::string& centre, const st
     if (k > 0) sum += g;
     FastFprintf(file.get(), "%g,%g,%g\n", bins.R(k), g, sum);
   }
+  file.Commit("Error: ");
 }
 
 // Counts one centre's neighbours of one type (counts per bin) outwards and

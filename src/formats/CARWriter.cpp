@@ -9,6 +9,7 @@
 #include "numerics/Constants.h"
 #include "system/Platform.h"
 #include "text/Messages.h"
+#include "text/OutputFile.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -26,12 +27,12 @@ const char* Abbreviation(const char* const* names, int count, int index) {
 }  // namespace
 
 int WriteCAR(const std::string& path, const CCrystal& crystal) {
-  if (crystal.nAtomSites == 0) WarnNoAtoms(path);
-  FilePtr file = OpenFilePtr(path, "w");
-  if (!file) {
-    ReportCanNotWrite(path);
+  COutputFile file;
+  if (!file.Open(path, "w")) {
+    if (!file.Refused()) ReportCanNotWrite(path);
     return -1;
   }
+  if (crystal.nAtomSites == 0) WarnNoAtoms(path);
   std::FILE* f = file.get();
 
   std::tm now = LocalTimeNow();
@@ -80,7 +81,7 @@ int WriteCAR(const std::string& path, const CCrystal& crystal) {
   std::fprintf(f, "end\n");
   std::fprintf(f, "end\n");
   std::fprintf(f, "\n");
-  return 1;
+  return file.Commit() ? 1 : -1;
 }
 
 }  // namespace quorvel

@@ -13,6 +13,7 @@
 #include "crystal/SpaceGroup.h"
 #include "formats/CIFFile.h"
 #include "numerics/Constants.h"
+#include "system/FileSafety.h"
 
 namespace quorvel {
 
@@ -199,6 +200,7 @@ int ReadCIFTags(const std::string& path, CCIFFile& record) {
   // Whatever the parser or the lookups throw is a file that cannot be read;
   // the parser's message starts with the file name, the line and the column.
   try {
+    NoteInputPath(path);
     cif::Document document = cif::read_file(path);
     return ReadDocument(path, document, record);
   } catch (const std::exception& e) {

@@ -9,6 +9,7 @@
 #include "numerics/Constants.h"
 #include "system/Platform.h"
 #include "text/Messages.h"
+#include "text/OutputFile.h"
 #include "text/NumberFormat.h"
 #include "text/TextUtil.h"
 
@@ -48,13 +49,13 @@ double CoordinateForCIF(double x) { return FoldToUnitCell(x + 1e-8); }
 }  // namespace
 
 int WriteCIF(CCrystal& crystal, const std::string& path) {
-  // The file lists the asymmetric unit.
-  if (crystal.nAtomAsymSites == 0) WarnNoAtoms(path);
-  FilePtr file = OpenFilePtr(path, "w");
-  if (!file) {
-    ReportCanNotWrite(path);
+  COutputFile file;
+  if (!file.Open(path, "w")) {
+    if (!file.Refused()) ReportCanNotWrite(path);
     return -1;
   }
+  // The file lists the asymmetric unit.
+  if (crystal.nAtomAsymSites == 0) WarnNoAtoms(path);
   std::FILE* f = file.get();
 
   std::tm now = LocalTimeNow();
@@ -123,7 +124,7 @@ int WriteCIF(CCrystal& crystal, const std::string& path) {
   std::fprintf(f, "\n");
   std::fprintf(f, "\n");
   std::fprintf(f, "#End of data_99999-ICSD\n");
-  return 1;
+  return file.Commit() ? 1 : -1;
 }
 
 }  // namespace quorvel

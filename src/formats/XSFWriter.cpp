@@ -13,6 +13,7 @@
 #include "text/Messages.h"
 #include "text/NumberFormat.h"
 #include "system/Platform.h"
+#include "text/OutputFile.h"
 #include "crystal/Crystal.h"
 
 namespace quorvel {
@@ -95,17 +96,16 @@ constexpr size_t kBatchFrames = 8;
 constexpr size_t kWaitingFrames = 2 * kBatchFrames;
 constexpr size_t kStreamBufferSize = 1 << 16;
 
-// Creates the file for writing, replacing what it held, with its header
-// for nFrames frames (none for -1); binary mode, so that every line ends with
-// a single line feed on every platform. Trajectories of many megabytes go out
-// in 64 KB writes, through buffer, rather than in the stream's 4 KB ones.
-std::FILE* OpenWriter(const std::string& path, int nFrames, std::unique_ptr<char[]>& buffer) {
-  std::FILE* file = OpenFile(path, "wb");
-  if (!file) return nullptr;
+// Opens the file for writing with its header for nFrames frames (none for
+// -1); binary mode, so that every line ends with a single line feed on every
+// platform. Trajectories of many megabytes go out in 64 KB writes, through
+// buffer, rather than in the stream's 4 KB ones.
+bool OpenWriter(COutputFile& file, const std::string& path, int nFrames, std::unique_ptr<char[]>& buffer) {
+  if (!file.Open(path, "wb")) return false;
   buffer.reset(new char[kStreamBufferSize]);
-  std::setvbuf(file, buffer.get(), _IOFBF, kStreamBufferSize);
-  if (nFrames >= 0) WriteHeader(file, nFrames);
-  return file;
+  std::setvbuf(file.get(), buffer.get(), _IOFBF, kStreamBufferSize);
+  if (nFrames >= 0) WriteHeader(file.get(), nFrames);
+  return true;
 }
 
 }  // namespace
@@ -128,23 +128,19 @@ struct CXSFTrajectory::CWriter {
   CHandOff<CXSFFrame> frames{kBatchFrames, kWaitingFrames};
   std::thread thread;
 
-  // Writes the frames as they come, a batch at a time, until they are
-  // finished. A file that can no longer be created (it could a moment ago)
-  // takes the frames without writing them.
-  void Run(std::string path, int nFrames) {
-    std::unique_ptr<char[]> buffer;
-    std::FILE* file = OpenWriter(path, nFrames, buffer);
+  // Writes the frames to file as they come, a batch at a time, until they
+  // are finished. The file stays the trajectory's, which puts it in place.
+  void Run(std::FILE* file) {
     std::deque<CXSFFrame> batch;
     while (frames.Take(batch)) {
       for (CXSFFrame& frame : batch) {
-        if (file) WriteFrame(file, frame);
+        WriteFrame(file, frame);
         // The written frame's tables go back to the reader, which fills
         // them anew.
         frames.GiveBack(std::move(frame));
       }
       batch.clear();
     }
-    if (file) std::fclose(file);
   }
 
   void Finish() {
@@ -162,7 +158,12 @@ CXSFTrajectory::CXSFTrajectory(const CTrajectoryPlan& plan, int nStepsInFile, bo
   nOutput = (nStep - 1) / nOutputInterval + 1;
 }
 
-CXSFTrajectory::~CXSFTrajectory() { Close(); }
+// A trajectory that was not closed (its conversion did not come to an end)
+// leaves the earlier file as it was.
+CXSFTrajectory::~CXSFTrajectory() {
+  if (writer_) writer_->Finish();
+  file_.Discard();
+}
 
 void CXSFTrajectory::PrintPlan(const CCrystal& crystal) const {
   std::printf("nAtomSites: %d  nAtomType: %d\n", crystal.nAtomSites, crystal.nAtomTypes);
@@ -176,29 +177,23 @@ bool CXSFTrajectory::Create(const std::string& path, bool bHeaderAlways) {
   path_ = path;
   bWarnedNoAtoms_ = false;
   const bool bHeader = nStep > 0 || bHeaderAlways;
-  // The writing thread creates the file: replacing the trajectory of an
-  // earlier run frees its blocks, which takes the file system milliseconds
-  // for every few megabytes, and the reader need not wait for that. Here the
-  // file is only opened for appending, which creates it but keeps what it
-  // holds, so that a file that cannot be written is reported now.
-  std::FILE* probe = OpenFile(path, "ab");
-  if (!probe) return false;
-  std::fclose(probe);
+  // The frames go to a new file, which takes the place of the earlier
+  // trajectory only when Close finds it whole: a conversion that stops
+  // half-way leaves the earlier file as it was.
+  if (!OpenWriter(file_, path, bHeader ? nOutput : -1, buffer_)) return false;
   try {
     auto writer = std::make_unique<CWriter>();
-    writer->thread = std::thread(&CWriter::Run, writer.get(), path, bHeader ? nOutput : -1);
+    writer->thread = std::thread(&CWriter::Run, writer.get(), file_.get());
     writer_ = std::move(writer);
-    return true;
   } catch (const std::system_error&) {
+    // Without a second thread the frames are written as they come.
     writer_.reset();
   }
-  // Without a second thread the frames are written as they come.
-  file_ = OpenWriter(path, bHeader ? nOutput : -1, buffer_);
-  return file_ != nullptr;
+  return true;
 }
 
 void CXSFTrajectory::WriteStep(int step, const CCrystal& crystal) {
-  if (step % nOutputInterval != 0 || (!writer_ && !file_)) return;
+  if (step % nOutputInterval != 0 || !file_.get()) return;
   if (crystal.nAtomSites == 0 && !bWarnedNoAtoms_) {
     WarnNoAtoms(path_);
     bWarnedNoAtoms_ = true;
@@ -212,8 +207,8 @@ void CXSFTrajectory::WriteStep(int step, const CCrystal& crystal) {
 void CXSFTrajectory::Write(CXSFFrame&& frame) {
   if (writer_)
     writer_->frames.Push(std::move(frame));
-  else if (file_)
-    WriteFrame(file_, frame);
+  else
+    WriteFrame(file_.get(), frame);
 }
 
 void CXSFTrajectory::Close() {
@@ -221,10 +216,7 @@ void CXSFTrajectory::Close() {
     writer_->Finish();
     writer_.reset();
   }
-  if (file_) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
+  if (file_.get()) file_.Commit();
   buffer_.reset();
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "text/NumberFormat.h"
+#include "text/OutputFile.h"
 
 namespace quorvel {
 class CCrystal;
@@ -41,7 +42,8 @@ struct CTrajectoryPlan {
 // The file is created, and the frames are composed and written, by a second
 // thread while the reader goes on with the next steps; at most a few frames
 // wait, so memory does not grow with the run. The file is this object's:
-// Close() (or the destructor) waits for the last frame and closes it.
+// Close() waits for the last frame and closes it; a trajectory destroyed
+// without Close() leaves the earlier file as it was.
 class CXSFTrajectory {
  public:
   // nLastStep above 0 limits the steps to convert; with bLastStepReplaces it
@@ -55,12 +57,15 @@ class CXSFTrajectory {
   void PrintPlan(const CCrystal& crystal) const;
   // Creates the file with its header for nOutput frames; a conversion
   // without any step leaves it empty unless bHeaderAlways. False when it
-  // cannot be created.
+  // cannot be created (Refused() when it is an input of the run, which was
+  // said already).
   bool Create(const std::string& path, bool bHeaderAlways = false);
+  bool Refused() const { return file_.Refused(); }
   // Writes step (counted from 0) as the next frame when it is one of every
   // nOutputInterval-th, with its "...Frame" line on standard output.
   void WriteStep(int step, const CCrystal& crystal);
-  // Writes what is still waiting and closes the file.
+  // Writes what is still waiting, closes the file and puts it in place of
+  // the earlier one ("Can not write to [path]." when that fails).
   void Close();
 
   int nStep = 0;
@@ -73,8 +78,8 @@ class CXSFTrajectory {
   int iFrame_ = 0;
   std::string path_;
   bool bWarnedNoAtoms_ = false;  // a frame of 0 atoms is said once per file
-  std::FILE* file_ = nullptr;
-  std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> buffer_;  // the stream's buffer, outlives the stream
+  COutputFile file_;
   std::unique_ptr<CWriter> writer_;
 };
 

@@ -49,7 +49,7 @@ int CTrajectoryConversion::Run() {
   // Without bHeaderAlways the header (ANIMSTEPS nOutput) comes with the
   // first step: a run without steps leaves the file empty.
   if (!frames.Create(layout_.XSF, layout_.bHeaderAlways)) {
-    ReportCanNotWrite(layout_.XSF);
+    if (!frames.Refused()) ReportCanNotWrite(layout_.XSF);
     return -1;
   }
   if (!bStartFirst) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "system/FileSafety.h"
 #include "system/Platform.h"
 
 namespace quorvel {
@@ -12,10 +13,11 @@ constexpr size_t kMaxPiece = LineReader::kLineBufferSize - 1;  // characters per
 
 LineReader::~LineReader() { Close(); }
 
-bool LineReader::Open(const std::string& path, Mode mode) {
+bool LineReader::Open(const std::string& path, Mode mode, Use use) {
   Close();
   file_ = OpenFile(path, mode == kText ? "r" : "rb");
   if (!file_) return false;
+  if (use == kInput) NoteInputFile(file_);
   // The reader buffers the file itself: the stream's own buffer would only
   // copy every byte once more.
   std::setvbuf(file_, nullptr, _IONBF, 0);

@@ -23,8 +23,11 @@ class LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // Opens the file for reading; false when it cannot be opened.
-  bool Open(const std::string& path, Mode mode = kText);
+  // Opens the file for reading; false when it cannot be opened. The file is
+  // noted as an input of the run (FileSafety.h), which no output replaces,
+  // unless it is an earlier output that the run reads to add to it.
+  enum Use { kInput, kEarlierOutput };
+  bool Open(const std::string& path, Mode mode = kText, Use use = kInput);
   void Close();
   bool IsOpen() const { return file_ != nullptr; }
 

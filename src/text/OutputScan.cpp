@@ -18,15 +18,14 @@ int CountLinesContaining(LineReader& reader, const char* text) {
 
 bool ReadUntilContaining(LineReader& reader, const char* text) { return reader.ReadLineContaining(text); }
 
-bool OpenForUpdate(LineReader& in, const std::string& inPath, FilePtr& out, const std::string& outPath,
+bool OpenForUpdate(LineReader& in, const std::string& inPath, COutputFile& out, const std::string& outPath,
                    const char* mode, const char* context) {
   if (!in.Open(inPath)) {
     ReportCanNotRead(inPath, context);
     return false;
   }
-  out = OpenFilePtr(outPath, mode);
-  if (!out) {
-    ReportCanNotWrite(outPath, context);
+  if (!out.Open(outPath, mode)) {
+    if (!out.Refused()) ReportCanNotWrite(outPath, context);
     return false;
   }
   return true;

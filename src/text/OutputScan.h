@@ -8,6 +8,7 @@
 
 #include "text/LineReader.h"
 #include "text/NumberScan.h"
+#include "text/OutputFile.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -21,8 +22,9 @@ bool ReadUntilContaining(LineReader& reader, const char* text);
 // Opens a file to be rewritten (inPath, read through in) and its updated copy
 // (outPath, opened with mode, "w" or "wb"). When one cannot be opened, says
 // so after context ("Can not read [...]." or "Can not write to [...].") and
-// returns false; the copy is not created when the file cannot be read.
-bool OpenForUpdate(LineReader& in, const std::string& inPath, FilePtr& out, const std::string& outPath,
+// returns false; the copy is not created when the file cannot be read. The
+// copy is put in place by out.Commit.
+bool OpenForUpdate(LineReader& in, const std::string& inPath, COutputFile& out, const std::string& outPath,
                    const char* mode, const char* context);
 // Reads and drops n lines; false when the file ends first.
 bool SkipLines(LineReader& reader, int n);

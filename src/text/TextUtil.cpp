@@ -1,3 +1,4 @@
+#include "text/OutputFile.h"
 #include "text/TextUtil.h"
 
 #include <algorithm>
@@ -162,8 +163,8 @@ bool CopyFileContents(const std::string& source, const std::string& destination)
   char buffer[1 << 15];
   size_t n = std::fread(buffer, 1, sizeof buffer, in.get());
   if (std::ferror(in.get())) return false;
-  FilePtr out = OpenFilePtr(destination, "wb");
-  if (!out) return false;
+  COutputFile out;
+  if (!out.Open(destination, "wb")) return false;
   while (n > 0) {
     if (std::fwrite(buffer, 1, n, out.get()) != n) return false;
     n = std::fread(buffer, 1, sizeof buffer, in.get());
@@ -171,9 +172,10 @@ bool CopyFileContents(const std::string& source, const std::string& destination)
   // The copy is whole only when the source was read to its end and every
   // byte reached the disk: a full disk may show only when the last buffer is
   // flushed or the file is closed. (A backup taken for whole would otherwise
-  // replace the file it saved.)
-  if (std::ferror(in.get()) || std::fflush(out.get()) != 0) return false;
-  return std::fclose(out.release()) == 0;
+  // replace the file it saved.) The source is not noted as an input of the
+  // run: it is saved, not read (DVXa rewrites it from the copy).
+  if (std::ferror(in.get())) return false;
+  return out.Commit();
 }
 
 // The number strtod reads (0 when there is none), by the one number scanner.

@@ -10,6 +10,7 @@
 #include "text/LineReader.h"
 #include "text/Messages.h"
 #include "text/NumberFormat.h"
+#include "text/OutputFile.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -54,7 +55,8 @@ struct CTableEnd {
 CTableEnd ReadTableEnd(const std::string& path) {
   CTableEnd end;
   LineReader reader;
-  if (!reader.Open(path, LineReader::kText)) return end;
+  // The table is this action's own output, read to go on from its end.
+  if (!reader.Open(path, LineReader::kText, LineReader::kEarlierOutput)) return end;
   end.bExists = true;
   std::string last;
   while (reader.ReadLine()) {
@@ -322,9 +324,9 @@ int CPlimo::AddHistoryCSV(const std::string& f06, const std::string& history, in
     ReportCanNotRead(f06, "Error: ");
     return -1;
   }
-  FilePtr table = OpenFilePtr(historyName, "a");
-  if (!table) {
-    std::printf("Error: Can not add to [%s].\n", historyName.c_str());
+  COutputFile table;
+  if (!table.Open(historyName, "a")) {
+    if (!table.Refused()) std::printf("Error: Can not add to [%s].\n", historyName.c_str());
     return -1;
   }
   // A table that exists but holds nothing gets its header too, so that an
@@ -339,18 +341,18 @@ int CPlimo::AddHistoryCSV(const std::string& f06, const std::string& history, in
   const double timeStep = ReadTimeStep(in);
   int posTemp = -1;
   if (FindStepTable(in, posTemp)) AppendStepRows(in, posTemp, timeStep, historyEnd, nOutputInterval, table.get());
-  table.reset();
+  if (!table.Commit("Error: ")) return -1;
 
   std::printf("Add to %s\n", history2Name.c_str());
   CTableEnd history2End = ReadTableEnd(history2Name);
-  FilePtr table2 = OpenFilePtr(history2Name, "a");
-  if (!table2) {
-    std::printf("Error: Can not add to [%s].\n", history2Name.c_str());
+  COutputFile table2;
+  if (!table2.Open(history2Name, "a")) {
+    if (!table2.Refused()) std::printf("Error: Can not add to [%s].\n", history2Name.c_str());
     return -1;
   }
   if (history2End.bOpenLine) std::fputs("\n", table2.get());
   AppendBlocks(in, posTemp, timeStep, history2End, nOutputInterval, table2.get());
-  return 1;
+  return table2.Commit("Error: ") ? 1 : -1;
 }
 
 }  // namespace quorvel

@@ -9,6 +9,7 @@
 
 #include "text/LineReader.h"
 #include "system/Platform.h"
+#include "text/OutputFile.h"
 #include "text/TextUtil.h"
 #include "programs/md/Plimo.h"
 
@@ -122,10 +123,10 @@ int CPlimo::UpdateFILE05(const std::string& input, int sn, const CUpdateValues& 
     std::printf("Can not write to %s: it is the input file.\n", output.c_str());
     return -1;
   }
-  FilePtr out = OpenFilePtr(output, "w");
-  if (!out) {
+  COutputFile out;
+  if (!out.Open(output, "w")) {
     in.Close();
-    std::printf("Can not write to %s.\n", output.c_str());
+    if (!out.Refused()) std::printf("Can not write to %s.\n", output.c_str());
     return -1;
   }
 
@@ -148,7 +149,7 @@ int CPlimo::UpdateFILE05(const std::string& input, int sn, const CUpdateValues& 
       if (!bEdited) std::fwrite(in.Line(), 1, in.Length(), out.get());
   }
   in.Close();
-  out.reset();
+  if (!out.Commit()) return -1;
   std::printf("\n");
   return 1;
 }

@@ -5,6 +5,7 @@
 
 #include "text/LineReader.h"
 #include "text/Messages.h"
+#include "text/OutputFile.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -39,14 +40,16 @@ int DVXaF01Conv(const std::string& path, const std::string& spin, int madelung) 
     ReportCanNotRead(backupPath);
     return -2;
   }
-  FilePtr out = OpenFilePtr(path, "w");
-  if (!out) {
-    ReportCanNotWrite(path);
+  // The file is rewritten in place: it was read only to be saved as the
+  // backup, which is what the run reads (and so its input).
+  COutputFile out;
+  if (!out.Open(path, "w")) {
+    if (!out.Refused()) ReportCanNotWrite(path);
     return -3;
   }
 
   // An empty file has no first line to move: it stays empty.
-  if (!in.ReadLine()) return 1;
+  if (!in.ReadLine()) return out.Commit() ? 1 : -3;
   std::printf("F: %s", in.Line());
   // The first line is the title; unless it begins with '|' it belongs at the
   // end of the file, after two line ends.
@@ -82,7 +85,7 @@ int DVXaF01Conv(const std::string& path, const std::string& spin, int madelung) 
     std::fputs("\n\n", out.get());
     WriteBytes(out.get(), heldFirstLine.data(), heldFirstLine.size());
   }
-  return 1;
+  return out.Commit() ? 1 : -3;
 }
 
 }  // namespace quorvel

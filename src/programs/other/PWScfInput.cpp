@@ -419,7 +419,7 @@ int WriteUpdatedInput(const CInput& input, const std::string& inputPath, const s
 
   std::printf("Create update INP file: %s\n", updatedPath.c_str());
   LineReader in;
-  FilePtr out;
+  COutputFile out;
   if (!OpenForUpdate(in, inputPath, out, updatedPath, "w", "Error in CPWScf::UpdateInpFile: ")) return -1;
   std::FILE* f = out.get();
 
@@ -477,7 +477,7 @@ int WriteUpdatedInput(const CInput& input, const std::string& inputPath, const s
       }
     }
   }
-  return 1;
+  return out.Commit("Error in CPWScf::UpdateInpFile: ") ? 1 : -1;
 }
 
 }  // namespace CPWScf

@@ -304,7 +304,7 @@ int UpdateAtkFile(const std::string& atkPath, const CCrystal& crystal) {
   const std::string newPath = atkPath + ".new";
   std::printf("Create update file: %s\n", newPath.c_str());
   LineReader in;
-  FilePtr out;
+  COutputFile out;
   if (!OpenForUpdate(in, atkPath, out, newPath, "wb", "")) return -1;
   std::FILE* f = out.get();
   while (in.ReadLine()) {
@@ -343,7 +343,7 @@ int UpdateAtkFile(const std::string& atkPath, const CCrystal& crystal) {
     }
     std::fputs(line, f);
   }
-  return 1;
+  return out.Commit() ? 1 : -1;
 }
 
 }  // namespace TranSIESTA

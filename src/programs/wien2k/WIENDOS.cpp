@@ -6,6 +6,7 @@
 #include "text/LineReader.h"
 #include "text/Messages.h"
 #include "text/NumberScan.h"
+#include "text/OutputFile.h"
 #include "text/TextUtil.h"
 
 namespace quorvel {
@@ -231,9 +232,9 @@ int ReadDOSFile(const std::string& path, CMyVector& energy, CMyMatrix& dos, int 
 
 int CreateDOSCSVFile(const std::string& path, const CMyTextVector& orbitalNames, const CMyVector& energy,
                      const CMyMatrix& dos, int nOrbitals, int nData) {
-  FilePtr out = OpenFilePtr(path, "w");
-  if (!out) {
-    ReportCanNotWrite(path, "Error in CWIEN::CreateDOSCSVFile: ");
+  COutputFile out;
+  if (!out.Open(path, "w")) {
+    if (!out.Refused()) ReportCanNotWrite(path, "Error in CWIEN::CreateDOSCSVFile: ");
     return -1;
   }
   std::fprintf(out.get(), "Energy(eV)");
@@ -259,7 +260,7 @@ int CreateDOSCSVFile(const std::string& path, const CMyTextVector& orbitalNames,
     }
     std::fprintf(out.get(), "\n");
   }
-  return 1;
+  return out.Commit("Error in CWIEN::CreateDOSCSVFile: ") ? 1 : -1;
 }
 
 }  // namespace CWIEN
