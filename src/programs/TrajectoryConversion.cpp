@@ -38,8 +38,10 @@ CTrajectoryConversion::~CTrajectoryConversion() = default;
 
 int CTrajectoryConversion::Run() {
   const bool bStartFirst = layout_.Start == EStart::kInputFile;
+  bool bStartHeldAtoms = false;
   if (bStartFirst) {
     ReadStartingStructure(*crystal_);
+    bStartHeldAtoms = crystal_->nAtomAsymSites > 0;
     if (layout_.bStartIsInitial) initial_->Copy(*crystal_);
   }
   CXSFTrajectory frames(settings_.Plan, CountSteps(), layout_.bLastStepReplaces);
@@ -54,23 +56,34 @@ int CTrajectoryConversion::Run() {
   }
   if (!bStartFirst) {
     ReadStartingStructure(*crystal_);
+    bStartHeldAtoms = crystal_->nAtomAsymSites > 0;
     initial_->Copy(*crystal_);
     PrintPlan(frames);
   }
 
-  ConvertSteps(frames);
+  // A run of no atoms at all, neither at its start nor in a step (garbage,
+  // another program's file), writes nothing: the trajectory is dropped, and
+  // the earlier one stays.
+  if (!ConvertSteps(frames) && !bStartHeldAtoms && crystal_->nAtomAsymSites == 0) {
+    std::printf("\n");
+    HoldsAtoms(*crystal_, layout_.CrystalName);
+    return 0;
+  }
   frames.Close();
   WriteResults();
   return 1;
 }
 
-void CTrajectoryConversion::ConvertSteps(CXSFTrajectory& frames) {
+bool CTrajectoryConversion::ConvertSteps(CXSFTrajectory& frames) {
   const bool bInitialIsFirstStep = layout_.Start == EStart::kInputFile && !layout_.bStartIsInitial;
+  bool bAnyAtoms = false;
   for (int step = 0; step < frames.nStep; ++step) {
     if (ReadNextStep(*crystal_) <= 0) break;
     if (step == 0 && bInitialIsFirstStep) initial_->Copy(*crystal_);
     frames.WriteStep(step, *crystal_);
+    bAnyAtoms = bAnyAtoms || crystal_->nAtomSites > 0;
   }
+  return bAnyAtoms;
 }
 
 void CTrajectoryConversion::PrintPlan(const CXSFTrajectory& frames) { frames.PrintPlan(*crystal_); }

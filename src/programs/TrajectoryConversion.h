@@ -56,8 +56,9 @@ class CTrajectoryConversion {
   CTrajectoryConversion(const CTrajectoryConversion&) = delete;
   CTrajectoryConversion& operator=(const CTrajectoryConversion&) = delete;
 
-  // The whole conversion. 1, or -1 when the steps cannot be read (see
-  // OpenSteps) or the XSF file cannot be created.
+  // The whole conversion. 1; -1 when the steps cannot be read (see
+  // OpenSteps) or the XSF file cannot be created; 0, with nothing written,
+  // when neither the starting structure nor a step holds an atom.
   int Run();
 
  protected:
@@ -98,7 +99,8 @@ class CTrajectoryConversion {
   // With bSkipEmptyStructures, says that a structure without atoms is
   // skipped; true then.
   bool Skipped(const char* which, const CCrystal& crystal) const;
-  void ConvertSteps(CXSFTrajectory& frames);
+  // The steps of the plan as frames; true when one of them held atoms.
+  bool ConvertSteps(CXSFTrajectory& frames);
 };
 
 }  // namespace quorvel

@@ -110,6 +110,7 @@ int VASPMakeXSF(const std::string& argument, const CConversionSettings& settings
   CTrajectoryConversion::CLayout layout;
   layout.Start = CTrajectoryConversion::EStart::kInputFile;
   layout.XSF = xsfPath;
+  layout.CrystalName = outcarPath;
   return CVASP::COUTCARConversion(poscarPath, outcarPath, settings, std::move(layout)).Run();
 }
 
