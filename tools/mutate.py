@@ -15,7 +15,8 @@ and pointer stars are not sites).
 the mutation into a private copy of the tree (one per job, under --work),
 rebuilds incrementally, and runs the suite, stopping at the first failure:
 the unit tests, every end-to-end case in one process, then the interop
-checks. The record (JSON) is rewritten after every mutant, so a run that is
+checks and the real-file corpora. --files limits the sample to the sites of
+some source files. The record (JSON) is rewritten after every mutant, so a run that is
 stopped can go on with --resume. --only takes the mutants of an earlier
 record (for instance only those it says were killed) instead of a new sample.
 """
@@ -163,6 +164,7 @@ def suite(tree, build):
                 [os.path.join(tree, "tests", "e2e", d) for d in sorted(os.listdir(os.path.join(tree, "tests", "e2e")))
                  if os.path.isdir(os.path.join(tree, "tests", "e2e", d))], 300),
         ("interop", ["ctest", "--test-dir", build, "-L", "interop", "--stop-on-failure", "--output-on-failure"], 600),
+        ("corpus", ["ctest", "--test-dir", build, "-L", "corpus", "--stop-on-failure", "--output-on-failure"], 600),
     ]
 
 
@@ -230,6 +232,7 @@ def main():
     r.add_argument("--only", help="take the mutants of this record instead of a new sample")
     r.add_argument("--status", help="with --only: just the mutants of this status (killed, survived)")
     r.add_argument("--resume", action="store_true", help="keep the results already in --out")
+    r.add_argument("--files", nargs="+", help="sample only the sites of source files whose path holds one of these")
     opts = ap.parse_args()
 
     sites = all_sites()
@@ -249,11 +252,13 @@ def main():
             raise SystemExit("the program code has changed: %d sites of the record are gone" % len(missing))
         sample = [by_id[i] for i in ids]
     else:
-        sample = random.Random(opts.seed).sample(sites, min(opts.sample, len(sites)))
+        pool = [s for s in sites if not opts.files or any(f in s["file"] for f in opts.files)]
+        sample = random.Random(opts.seed).sample(pool, min(opts.sample, len(pool)))
     sample.sort(key=lambda s: (s["file"], s["offset"]))
 
     record = {"seed": opts.seed, "sites": len(sites), "sample": len(sample),
-              "suite": "unit tests (fail fast), e2e cases in one process (fail fast), ctest -L interop (stop on failure)",
+              "suite": "unit tests (fail fast), e2e cases in one process (fail fast), ctest -L interop, ctest -L corpus"
+                       " (stop on failure)", "files": opts.files or "all",
               "commit": subprocess.run(["git", "-C", ROOT, "rev-parse", "HEAD"], capture_output=True, text=True).stdout.strip(),
               "mutants": []}
     done = {}
