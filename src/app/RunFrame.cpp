@@ -4,6 +4,7 @@
 
 #include "app/ActionTable.h"
 #include "app/Options.h"
+#include "system/FileSafety.h"
 #include "system/Platform.h"
 #include "text/TextUtil.h"
 
@@ -67,6 +68,7 @@ static EAnswer AnswerAsked(int argc, const char* const* argv) {
 }
 
 int RunQuorvel(int argc, const char* const* argv) {
+  ForgetInputFiles();
   const char* program = argc > 0 ? argv[0] : "quorvel";
   const EAnswer answer = AnswerAsked(argc, argv);
   if (answer == EAnswer::kVersion) {

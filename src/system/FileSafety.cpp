@@ -188,6 +188,11 @@ void NoteInputPath(const std::string& path) {
   if (IdOfPath(path, id)) NoteInput(id);
 }
 
+void ForgetInputFiles() {
+  std::lock_guard<std::mutex> lock(gInputsLock);
+  gInputs.clear();
+}
+
 bool IsInputOfRun(const std::string& path) {
   CFileId id;
   if (!IdOfPath(path, id)) return false;

@@ -15,6 +15,11 @@ void NoteInputFile(std::FILE* file);
 void NoteInputPath(const std::string& path);
 // True when path names a file noted as an input.
 bool IsInputOfRun(const std::string& path);
+// Forgets the inputs noted: a run starts with none. The program runs one
+// action per process, but the fuzz targets and the tests run many in one,
+// and a file of an earlier run, deleted since, may leave its inode number
+// to a file of the next.
+void ForgetInputFiles();
 
 // The file an output to path replaces: where path is a symbolic link, the
 // file it leads to (written through the link, as opening it would), else

@@ -26,6 +26,7 @@ std::vector<std::string> Names(const TempDir& dir) {
 // Until Commit the earlier file is untouched; an output given up leaves
 // nothing behind, a committed one takes the earlier file's place and mode.
 TEST(OutputFile, ReplacesTheEarlierFileOnlyWhenCommitted) {
+  ForgetInputFiles();  // inputs that earlier tests of this process read
   TempDir dir;
   const std::string path = dir.Path("a.csv");
   WriteFile(path, "earlier\n");
@@ -53,6 +54,7 @@ TEST(OutputFile, ReplacesTheEarlierFileOnlyWhenCommitted) {
 // Adding goes on from what the file held (nothing when there was none); a
 // link is written through, as opening it would.
 TEST(OutputFile, AppendsAndWritesThroughLinks) {
+  ForgetInputFiles();
   TempDir dir;
   WriteFile(dir.Path("table.csv"), "1\n");
   ASSERT_EQ(symlink("table.csv", dir.Path("link.csv").c_str()), 0);
