@@ -8,6 +8,7 @@
 #include "crystal/Crystal.h"
 #include "numerics/CellBins.h"
 #include "numerics/CellMetric.h"
+#include "text/TextUtil.h"
 
 namespace quorvel {
 
@@ -112,13 +113,6 @@ void ForEachImage(const CCrystal& crystal, Visit visit) {
       }
     }
   }
-}
-
-// Whether two fractional coordinates are within tolerance, across the cell's
-// edge too (0.9996 and 0.0003).
-bool NearModuloOne(double a, double b, double tolerance) {
-  const double d = a - b;
-  return std::fabs(d - std::round(d)) < tolerance;
 }
 
 // The unit-cell sites binned over the cell, so that the sites within the

@@ -80,6 +80,11 @@ char* SkipBlanks(char* text) {
   return text;
 }
 
+bool NearModuloOne(double a, double b, double tolerance) {
+  const double d = a - b;
+  return std::fabs(d - std::round(d)) < tolerance;
+}
+
 double FoldToUnitCell(double x) {
   if (x >= 0 && x < 1) return x;
   // The whole part toward zero; equal to the 32-bit truncation wherever that

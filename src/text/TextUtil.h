@@ -31,6 +31,9 @@ char* SkipBlanks(char* text);
 // Maps a fractional coordinate into [0, 0.9999999999) by whole steps; values
 // already in [0, 1) are returned unchanged.
 double FoldToUnitCell(double x);
+// Whether two fractional coordinates are within tolerance, across the cell's
+// edge too (0.9996 and 0.0003).
+bool NearModuloOne(double a, double b, double tolerance);
 
 // Joins a directory and a file name with one separator, unless the directory
 // is empty or already ends with a separator (that is not the second byte of a

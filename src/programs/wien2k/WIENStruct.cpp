@@ -153,13 +153,9 @@ int LatticeCentring(const std::string& type, double centring[CSpaceGroup::kMaxCe
   return 1;
 }
 
-bool NearModuloOne(double a, double b) {
-  const double d = a - b;
-  return std::fabs(d - std::round(d)) < kSiteTolerance;
-}
-
 bool SamePlace(const std::array<double, 3>& p, const std::array<double, 3>& q) {
-  return NearModuloOne(p[0], q[0]) && NearModuloOne(p[1], q[1]) && NearModuloOne(p[2], q[2]);
+  return NearModuloOne(p[0], q[0], kSiteTolerance) && NearModuloOne(p[1], q[1], kSiteTolerance) &&
+         NearModuloOne(p[2], q[2], kSiteTolerance);
 }
 
 void AddPlace(std::vector<std::array<double, 3>>& places, const std::array<double, 3>& p) {
@@ -363,7 +359,7 @@ bool HasOperation(const CSpaceGroup& group, const COperation& op) {
     const int row = r.RowBase(), column = r.ColumnBase(), base = t.Base();
     bool same = true;
     for (int m = 0; m < 3 && same; ++m) {
-      same = NearModuloOne(t[base + m], op.t[m]);
+      same = NearModuloOne(t[base + m], op.t[m], kSiteTolerance);
       for (int n = 0; n < 3 && same; ++n) same = std::fabs(r[row + m][column + n] - op.r[m][n]) < 1e-6;
     }
     if (same) return true;
