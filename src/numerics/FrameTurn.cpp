@@ -16,7 +16,14 @@ bool CFrameTurn::Set(const double from[3][3], const double to[3][3]) {
       size = std::max(size, std::fabs(to[i][j]));
       difference = std::max(difference, std::fabs(from[i][j] - to[i][j]));
     }
-  bSame_ = difference <= 1e-12 * size;
+  // A cell printed in the standard orientation (a along x, b in the xy
+  // plane) is in the frame already, whatever its last digits: the
+  // orientation is the cell's one such, and a turn by a near identity would
+  // only move the last digits and print a force of -0.0 as 0.0.
+  const double zero = 1e-12 * size;
+  const bool bStandard = std::fabs(from[0][1]) <= zero && std::fabs(from[0][2]) <= zero &&
+                         std::fabs(from[1][2]) <= zero && from[0][0] > 0 && from[1][1] > 0 && from[2][2] > 0;
+  bSame_ = bStandard || difference <= zero;
   // Row i of the turn is the unit vector e_i of the old frame, made
   // fractional in the old cell and rebuilt in the new one.
   for (int i = 0; i < 3; ++i) {

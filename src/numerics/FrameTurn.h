@@ -12,8 +12,9 @@ class CFrameTurn {
   // one length unit. The turn is inverse(from) * to, so that a position
   // r = f * from becomes f * to. False, leaving the turn as it was (at first
   // none), when from cannot be inverted. Two orientations that agree
-  // within 1e-12 of the cell's size are one: vectors are then left as they
-  // are, so that a printed -0 stays -0 and a value keeps its last digit.
+  // within 1e-12 of the cell's size are one, and so is a from in the
+  // standard orientation: vectors are then left as they are, so that a
+  // printed -0 stays -0 and a value keeps its last digit.
   bool Set(const double from[3][3], const double to[3][3]);
   // The row vector v times the turn.
   void Apply(double v[3]) const;

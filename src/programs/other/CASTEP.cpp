@@ -1,7 +1,6 @@
 #include "programs/other/CASTEP.h"
 
 #include <climits>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -288,19 +287,12 @@ void BeginStructure(const CCellText& cell, CCrystal& crystal, bool bShow) {
 }
 
 // The turn of forces printed along the cell's Real Lattice rows into the
-// frame of the positions written, the crystal's standard orientation; false
-// where there is nothing to turn: a cell without Real Lattice rows, or one
-// printed in the standard orientation already (a along x, b in the xy plane;
-// CASTEP prints those zeros as zeros). The latter is not handed to the turn:
-// the crystal's vectors, built from the six rounded parameters, differ from
-// the printed rows by more than the turn takes for one orientation, and a
-// turn by the near identity would print a force of -0.0 as 0.0.
+// frame of the positions written, the crystal's standard orientation (none
+// for rows printed in that orientation already); false for a cell without
+// Real Lattice rows.
 bool ForceTurn(const CCellText& cell, const CCrystal& crystal, CFrameTurn& turn) {
   const double(*v)[3] = cell.axes;
-  const double kZero = 1e-12;
-  const bool bStandard = std::fabs(v[0][1]) <= kZero && std::fabs(v[0][2]) <= kZero && std::fabs(v[1][2]) <= kZero &&
-                         v[0][0] > 0 && v[1][1] > 0 && v[2][2] > 0;
-  if (!cell.bAxes || bStandard) return false;
+  if (!cell.bAxes) return false;
   double printed[3][3];
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) printed[i][j] = kNmPerAngstrom * v[i][j];
