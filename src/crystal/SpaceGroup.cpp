@@ -195,8 +195,6 @@ int FindSPGRecord(LineReader& reader, const std::string& path, Match matches, SP
   return 0;
 }
 
-char LowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Whether two space-group symbols are the same once white space is removed
 // from both and letter case is ignored ("P 1 21/c 1" and "p121/C1"), without
 // making a copy of either (the database holds some sixteen thousand lines).
@@ -205,7 +203,7 @@ bool SameSymbol(const char* a, const char* b) {
     while (IsWhite(*a)) ++a;
     while (IsWhite(*b)) ++b;
     if (!*a || !*b) return !*a && !*b;
-    if (LowerCase(*a) != LowerCase(*b)) return false;
+    if (ToLowerAscii(*a) != ToLowerAscii(*b)) return false;
   }
 }
 

@@ -15,7 +15,12 @@
 
 namespace quorvel {
 
-static char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string ToLowerAscii(std::string text) {
+  for (char& c : text) c = ToLowerAscii(c);
+  return text;
+}
 
 bool StartsWithNoCase(const char* text, const char* prefix) {
   for (; *prefix; ++text, ++prefix)

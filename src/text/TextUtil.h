@@ -13,6 +13,10 @@ inline bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == 
 inline bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // ASCII case-insensitive comparisons: prefix and whole text.
+// An ASCII capital as its small letter; every other byte as it is.
+char ToLowerAscii(char c);
+// The text with its ASCII capitals as small letters.
+std::string ToLowerAscii(std::string text);
 bool StartsWithNoCase(const char* text, const char* prefix);
 bool EqualNoCase(const std::string& a, const std::string& b);
 

@@ -24,13 +24,6 @@ namespace {
 
 constexpr double kNmPerBohr = kBohrRadiusInAngstrom * kNmPerAngstrom;
 
-std::string SmallLetters(const char* begin, const char* end) {
-  std::string s(begin, end);
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // A Fortran real as a namelist writes it: 5.3033D0 is 5.3033E0.
 double FortranReal(std::string text) {
   for (char& c : text)
@@ -80,7 +73,7 @@ bool ScanAssignments(const char* line, const char* p, Take take) {
     if (*p == '/') return true;
     const char* name = p;
     while (*p && !IsWhite(*p) && *p != '=' && *p != ',' && *p != '!' && *p != '/') ++p;
-    const std::string key = SmallLetters(name, p);
+    const std::string key = ToLowerAscii(std::string(name, p));
     while (*p == ' ' || *p == '\t') ++p;
     if (*p != '=') continue;  // a word that assigns nothing
     ++p;
@@ -167,7 +160,7 @@ CCardUnit ReadCardUnit(const char* text) {
   while (IsWhite(*p) || *p == '(' || *p == '{') ++p;
   const char* word = p;
   while (IsAsciiLetter(*p) || *p == '_') ++p;
-  const std::string name = SmallLetters(word, p);
+  const std::string name = ToLowerAscii(std::string(word, p));
   if (name.empty()) return unit;
   if (name == "alat") {
     unit.Unit = EUnit::kAlat;
@@ -265,7 +258,7 @@ bool ReadInput(const std::string& path, CInput& input) {
   auto take = [&input, &namelist](int lineNo) {
     return [&input, &namelist, lineNo](const std::string& name, const std::string& value, size_t begin, size_t end) {
       if (namelist == "control" && name == "calculation") {
-        const std::string v = SmallLetters(value.data(), value.data() + value.size());
+        const std::string v = ToLowerAscii(value);
         input.bVariableCell = v == "vc-relax" || v == "vc-md";
       } else if (namelist == "system" && name == "ibrav") {
         input.bIbrav = true;
@@ -302,7 +295,7 @@ bool ReadInput(const std::string& path, CInput& input) {
     if (*p == '&') {
       const char* name = ++p;
       while (IsAsciiLetter(*p) || *p == '_') ++p;
-      namelist = SmallLetters(name, p);
+      namelist = ToLowerAscii(std::string(name, p));
       card = ECard::kNone;
       if (ScanAssignments(line, p, take(lineNo))) namelist.clear();
       continue;
