@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "numerics/CellMetric.h"
 #include "text/LineReader.h"
 #include "text/Messages.h"
 #include "text/TextUtil.h"
@@ -485,9 +486,7 @@ bool ParseOperationText(const std::string& original, double rotation[3][3], doub
   if (pos != text.size()) return false;
   // A symmetry operation maps the cell onto itself: its determinant is +1 or
   // -1. This refuses texts such as "x,x,z" whose components are each fine.
-  const double (*r)[3] = rotation;
-  double det = r[0][0] * (r[1][1] * r[2][2] - r[1][2] * r[2][1]) - r[0][1] * (r[1][0] * r[2][2] - r[1][2] * r[2][0]) +
-               r[0][2] * (r[1][0] * r[2][1] - r[1][1] * r[2][0]);
+  const double det = Determinant(rotation);
   return Near(det, 1) || Near(det, -1);
 }
 

@@ -10,12 +10,12 @@ constexpr double kMaxCondition = 1e8;
 
 double LeadingMinor2(const double G[3][3]) { return G[0][0] * G[1][1] - G[0][1] * G[1][0]; }
 
-double Determinant(const double G[3][3]) {
-  return G[0][0] * (G[1][1] * G[2][2] - G[1][2] * G[2][1]) - G[0][1] * (G[1][0] * G[2][2] - G[1][2] * G[2][0]) +
-         G[0][2] * (G[1][0] * G[2][1] - G[1][1] * G[2][0]);
-}
-
 }  // namespace
+
+double Determinant(const double m[3][3]) {
+  return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+         m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
 
 bool IsPositiveDefinite(const double G[3][3]) {
   const double det = Determinant(G);
@@ -36,12 +36,6 @@ bool ReciprocalLengths(const double G[3][3], double lengths[3]) {
   return true;
 }
 
-double CellVolume(const double vectors[3][3]) {
-  const double* a = vectors[0];
-  const double* b = vectors[1];
-  const double* c = vectors[2];
-  return std::fabs(a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
-                   a[2] * (b[0] * c[1] - b[1] * c[0]));
-}
+double CellVolume(const double vectors[3][3]) { return std::fabs(Determinant(vectors)); }
 
 }  // namespace quorvel

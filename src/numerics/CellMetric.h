@@ -16,6 +16,9 @@ bool IsPositiveDefinite(const double G[3][3]);
 // by more than a small fraction of themselves, which leaves no such bound.
 bool ReciprocalLengths(const double G[3][3], double lengths[3]);
 
+// The determinant of a 3 x 3 matrix, by its first row.
+double Determinant(const double m[3][3]);
+
 // The volume of the cell whose rows are the vectors a, b, c: |a . (b x c)|.
 double CellVolume(const double vectors[3][3]);
 
